@@ -1,0 +1,29 @@
+# The front door. Each target installs what the machine lacks, configures, builds and runs.
+RELEASE := build/release
+SIM := $(RELEASE)/tools/brivane-sim
+
+.PHONY: all deps check demo format clean
+
+all: check
+
+deps:
+	@scripts/install-deps
+
+# Every test: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# application core again under ThreadSanitizer.
+check: deps
+	cmake --workflow --preset check
+	cmake --workflow --preset check-tsan
+
+# The updater run against the emulated camera, at a realistic pace.
+demo: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target brivane-sim
+	$(SIM) --write-images $(RELEASE)/tools >/dev/null
+	$(SIM) --latency-us 300
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

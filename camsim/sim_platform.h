@@ -1,0 +1,76 @@
+// A simulated platform: the video-capture devices of a machine, one or more of them the
+// emulated camera, with the topology nodes and property answers of a real capture filter.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "camsim/camera.h"
+#include "transport/ks_platform.h"
+
+namespace brivane::camsim {
+
+enum class SimDeviceKind {
+    camera,        // the emulated camera; its extension unit is found by the topology probe
+    cameraNoNode,  // the same camera whose topology cannot be read; the unit is node 2
+    webcam,        // a video-capture device without the camera's extension unit
+    noname,        // a device whose "FriendlyName" cannot be read
+};
+
+std::optional<SimDeviceKind> simDeviceKindByName(std::string_view name);
+
+struct PlatformFaults {
+    std::uint64_t failRequest = 0;  // the N-th property request fails (1-based; 0: none)
+    std::uint64_t unplugFrom = 0;   // every property request from the N-th on fails
+    bool noEnumerator = false;      // the device enumerator cannot be created
+    bool devicePathUnreadable = false;
+    std::uint32_t latencyUs = 0;  // each property request takes this long
+};
+
+// Topology of the emulated camera: camera terminal, processing unit, another vendor's
+// extension unit, then the camera's own.
+inline constexpr std::uint32_t kCameraXuNode = 3;
+inline constexpr std::uint32_t kNoNodeCameraXuNode = 2;
+
+class SimPlatform : public KsPlatform {
+public:
+    // Every camera device answers through the same emulated camera.
+    SimPlatform(std::vector<SimDeviceKind> devices, std::shared_ptr<EmulatedCamera> camera,
+                PlatformFaults faults = {});
+
+    HResult initialize() override;
+    void uninitialize() override;
+    HResult videoInputDevices(std::unique_ptr<KsDeviceList>& list) override;
+
+    // What happened, for tests.
+    struct Stats {
+        int initializeCalls = 0;
+        int uninitializeCalls = 0;
+        std::vector<int> filterBinds;  // per device
+        int liveFilters = 0;
+        std::uint64_t propertyRequests = 0;
+    };
+    Stats& stats() { return stats_; }
+
+    // Called for every property request a camera node receives, before the camera answers;
+    // a non-empty result replaces the camera's answer.
+    HResult dispatch(SimDeviceKind kind, std::uint32_t nodeOfControl, const KspNode& property,
+                     std::uint8_t* data, std::uint32_t length);
+
+    const std::vector<SimDeviceKind>& devices() const { return devices_; }
+    PlatformFaults& faults() { return faults_; }
+
+private:
+    std::vector<SimDeviceKind> devices_;
+    std::shared_ptr<EmulatedCamera> camera_;
+    PlatformFaults faults_;
+    Stats stats_;
+};
+
+inline constexpr std::uint32_t kFilterControl = 0xFFFFFFFF;  // a control of the whole filter
+
+}  // namespace brivane::camsim

@@ -1,0 +1,87 @@
+// The update run against the emulated camera, through the application core: image files in a
+// folder of their own, a headless host that records every call, and a scaled clock.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/headless_host.h"
+#include "app/scaled_clock.h"
+#include "app/update_app.h"
+#include "support/sim_rig.h"
+
+namespace brivane::testing {
+
+inline camsim::FlashImage imageFor(int row, const camsim::FirmwareId& id, std::uint8_t config) {
+    camsim::FirmwareLayout layout;
+    layout.chipRow = row;
+    layout.id = id;
+    layout.configByte = config;
+    layout.seed = id == camsim::kFirstProductId ? 2 : 3;
+    return camsim::makeFirmwareImage(layout);
+}
+
+// A folder holding the two image files for a chip row and configuration byte.
+class ImageFolder {
+public:
+    ImageFolder(int row, std::uint8_t config) {
+        static int counter = 0;
+        path_ = std::filesystem::path(::testing::TempDir()) /
+                ("brivane-images-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+        for (const auto& id : {camsim::kFirstProductId, camsim::kSecondProductId}) {
+            write(camsim::imageFileName(id), imageFor(row, id, config).data(), 0x10000);
+        }
+    }
+    ~ImageFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ImageFolder(const ImageFolder&) = delete;
+    ImageFolder& operator=(const ImageFolder&) = delete;
+
+    void write(const std::string& name, const std::uint8_t* data, std::size_t size) const {
+        std::FILE* f = std::fopen((path_ / name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        if (size > 0) {
+            ASSERT_EQ(std::fwrite(data, 1, size, f), size);
+        }
+        std::fclose(f);
+    }
+    void remove(const std::string& name) const { std::filesystem::remove(path_ / name); }
+    std::string directory() const { return path_.string() + "/"; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Scenario {
+    int row = 18;
+    camsim::FlashPart part = camsim::FlashPart::mx25l512;
+    std::uint8_t config = 0x51;
+    camsim::FirmwareId firmwareId = camsim::kFirstProductId;
+};
+
+inline camsim::CameraConfig cameraFor(const Scenario& s) {
+    auto config = defaultCamera(s.row, s.part, s.config);
+    camsim::FirmwareLayout layout;
+    layout.chipRow = s.row;
+    layout.id = s.firmwareId;
+    layout.configByte = s.config;
+    config.firmware = camsim::makeFirmwareImage(layout);
+    return config;
+}
+
+// The message of the run's message box, "" when there was none.
+inline std::string resultOf(const HeadlessHost& host) {
+    std::string result;
+    for (const HostCall& call : host.calls()) {
+        if (call.kind == HostCall::Kind::messageBox) {
+            result = call.text;
+        }
+    }
+    return result;
+}
+
+}  // namespace brivane::testing

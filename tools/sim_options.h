@@ -1,0 +1,42 @@
+// The command line of brivane-sim: which camera to emulate, in which machine, with which
+// faults, and how to run and record the update.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "camsim/camera.h"
+#include "camsim/sim_platform.h"
+
+namespace brivane::sim {
+
+struct SimOptions {
+    bool gui = false;
+    camsim::CameraConfig camera;
+    std::uint8_t configByte = 0x51;
+    camsim::FirmwareId firmwareId = camsim::kFirstProductId;
+    std::vector<camsim::SimDeviceKind> devices = {camsim::SimDeviceKind::camera};
+    camsim::PlatformFaults platformFaults;
+    std::optional<std::string> imageDir;
+    std::optional<std::string> writeImagesDir;
+    double timeScale = 1.0;
+    std::optional<std::string> traceFile;
+    std::optional<std::string> dumpFlashFile;
+};
+
+// Parses the command line. Returns the exit status when the program should stop here (help:
+// 0; bad options: 2, with the message on standard error), or nothing to go on with `options`
+// filled in. The camera's firmware is built from the options.
+std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions& options);
+
+// Parses one --fault specification into the camera's or the platform's faults; false (with
+// `error` set) when it is not understood.
+bool applyFault(const std::string& spec, camsim::CameraFaults& camera,
+                camsim::PlatformFaults& platform, std::string& error);
+
+// The two image files for the options' chip row and configuration byte.
+camsim::FlashImage demoImage(const SimOptions& options, const camsim::FirmwareId& id);
+
+}  // namespace brivane::sim
