@@ -2,7 +2,7 @@
 RELEASE := build/release
 SIM := $(RELEASE)/tools/brivane-sim
 
-.PHONY: all deps check demo format clean
+.PHONY: all deps check demo bench format clean
 
 all: check
 
@@ -21,6 +21,13 @@ demo: deps
 	cmake --build --preset release --target brivane-sim
 	$(SIM) --write-images $(RELEASE)/tools >/dev/null
 	$(SIM) --latency-us 300
+
+# Benchmarks (never part of make check, which only builds them). Tables go to the terminal and
+# to $(RELEASE)/bench-report.txt.
+bench: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target brivane-bench brivane-sim
+	$(RELEASE)/bench/brivane-bench --report=$(RELEASE)/bench-report.txt --sim=$(SIM)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

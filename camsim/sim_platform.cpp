@@ -67,7 +67,8 @@ private:
 
 class SimFilter : public KsFilter {
 public:
-    SimFilter(SimPlatform& platform, SimDeviceKind kind) : platform_(platform), kind_(kind) {
+    SimFilter(SimPlatform& platform, SimDeviceKind kind)
+        : platform_(platform), kind_(kind), control_(platform, kind, kFilterControl) {
         ++platform_.stats().liveFilters;
     }
     ~SimFilter() override { --platform_.stats().liveFilters; }
@@ -81,14 +82,15 @@ public:
         topology = std::make_unique<SimTopology>(platform_, kind_);
         return hr::ok;
     }
-    HResult queryControl(std::unique_ptr<KsControl>& control) override {
-        control = std::make_unique<SimControl>(platform_, kind_, kFilterControl);
+    HResult queryControl(KsControl*& control) override {
+        control = &control_;
         return hr::ok;
     }
 
 private:
     SimPlatform& platform_;
     SimDeviceKind kind_;
+    SimControl control_;
 };
 
 class SimPropertyBag : public KsPropertyBag {

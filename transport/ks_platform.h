@@ -89,7 +89,9 @@ class KsFilter {
 public:
     virtual ~KsFilter() = default;
     virtual HResult queryTopology(std::unique_ptr<KsTopology>& topology) = 0;
-    virtual HResult queryControl(std::unique_ptr<KsControl>& control) = 0;
+    // The filter's own control (QueryInterface for IKsControl). The filter keeps it: it stays
+    // valid until the next queryControl or until the filter goes.
+    virtual HResult queryControl(KsControl*& control) = 0;
 };
 
 // A device's property bag. Values are returned in the platform's narrow code page.

@@ -23,8 +23,12 @@ struct TraceContext {
 
 class TracingControl : public KsControl {
 public:
-    TracingControl(std::unique_ptr<KsControl> inner, TraceContext& context, int device)
-        : inner_(std::move(inner)), context_(context), device_(device) {}
+    // Wraps a control the filter keeps.
+    TracingControl(KsControl* inner, TraceContext& context, int device)
+        : inner_(inner), context_(context), device_(device) {}
+    // Wraps a node control and keeps it.
+    TracingControl(std::unique_ptr<KsControl> owned, TraceContext& context, int device)
+        : owned_(std::move(owned)), inner_(owned_.get()), context_(context), device_(device) {}
 
     HResult ksProperty(const KspNode& p, std::uint8_t* data, std::uint32_t length) override {
         TraceRecord record;
@@ -46,7 +50,8 @@ public:
     }
 
 private:
-    std::unique_ptr<KsControl> inner_;
+    std::unique_ptr<KsControl> owned_;
+    KsControl* inner_;
     TraceContext& context_;
     int device_;
 };
@@ -84,16 +89,23 @@ public:
         }
         return r;
     }
-    HResult queryControl(std::unique_ptr<KsControl>& control) override {
+    HResult queryControl(KsControl*& control) override {
         const HResult r = inner_->queryControl(control);
-        if (control) {
-            control = std::make_unique<TracingControl>(std::move(control), context_, device_);
+        if (control != nullptr) {
+            // One wrapper for as long as the filter hands out the same control.
+            if (control != wrapped_) {
+                wrapped_ = control;
+                wrapper_ = std::make_unique<TracingControl>(control, context_, device_);
+            }
+            control = wrapper_.get();
         }
         return r;
     }
 
 private:
     std::unique_ptr<KsFilter> inner_;
+    KsControl* wrapped_ = nullptr;
+    std::unique_ptr<KsControl> wrapper_;
     TraceContext& context_;
     int device_;
 };

@@ -13,10 +13,10 @@ using Responder = std::function<HResult(const KspNode&, std::uint8_t*, std::uint
 
 class ScriptedFilter : public KsFilter {
 public:
-    explicit ScriptedFilter(Responder respond) : respond_(std::move(respond)) {}
+    explicit ScriptedFilter(Responder respond) : control_(std::move(respond)) {}
     HResult queryTopology(std::unique_ptr<KsTopology>&) override { return hr::noInterface; }
-    HResult queryControl(std::unique_ptr<KsControl>& control) override {
-        control = std::make_unique<Control>(respond_);
+    HResult queryControl(KsControl*& control) override {
+        control = &control_;
         return hr::ok;
     }
 
@@ -28,7 +28,7 @@ private:
         }
         Responder respond;
     };
-    Responder respond_;
+    Control control_;
 };
 
 }  // namespace brivane::testing

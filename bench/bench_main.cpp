@@ -1,0 +1,235 @@
+// brivane-bench: host cost per request through the whole stack against the emulated camera's
+// own handler, a whole update run, requests per phase against what the algorithms imply, the
+// modeled wall time of a run on a real USB link, and the peak memory of brivane-sim.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "bench/bench_rig.h"
+#include "bench/request_counts.h"
+#include "transport/xu.h"
+
+namespace brivane::bench {
+namespace {
+
+const Scenario kDefault{"OPAL rev 2 (row 18), MX25L512, config 0x51", 18,
+                        camsim::FlashPart::mx25l512, 0x51};
+const Scenario kScenarios[] = {
+    kDefault,
+    {"KITE (row 2), Pm25LV512, config 0xD1", 2, camsim::FlashPart::pm25lv512, 0xD1},
+    {"JADE (row 12), SST25VF512A, config 0x5A", 12, camsim::FlashPart::sst25vf512a, 0x5A},
+    {"VELA (row 0, chunk 1), Pm25LD512, config 0x5A", 0, camsim::FlashPart::pm25ld512, 0x5A, 3},
+};
+
+std::uint8_t regWritePayload[4] = {0x34, 0x12, 0x5A, 0x00};
+std::uint8_t memWritePayload[12] = {0x00, 0x40, 8, 1, 2, 3, 4, 5, 6, 7, 8, 0};
+
+void directRegWrite(benchmark::State& state) {
+    BenchRig rig(kDefault);
+    for (auto _ : state) {
+        std::uint8_t payload[4];
+        std::memcpy(payload, regWritePayload, 4);
+        benchmark::DoNotOptimize(rig.camera().handle(1, kSetFlags, payload, 4));
+    }
+}
+
+void stackRegWrite(benchmark::State& state) {
+    BenchRig rig(kDefault);
+    CamOpen();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CamRegWrite(0x1234, 0x5A));
+    }
+}
+
+void directMemWrite8(benchmark::State& state) {
+    BenchRig rig(kDefault);
+    for (auto _ : state) {
+        std::uint8_t payload[12];
+        std::memcpy(payload, memWritePayload, 12);
+        benchmark::DoNotOptimize(rig.camera().handle(3, kSetFlags, payload, 12));
+    }
+}
+
+void stackMemTransfer8(benchmark::State& state) {
+    BenchRig rig(kDefault);
+    CamOpen();
+    std::uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CamMemTransfer(transfer::write, 0x4000, data, 8));
+    }
+}
+
+void updateRun(benchmark::State& state) {
+    const std::string images = writeImages(kDefault);
+    for (auto _ : state) {
+        BenchRig rig(kDefault);
+        if (runWorker(images) != "Update FW success !!") {
+            state.SkipWithError("the update did not succeed");
+        }
+    }
+}
+
+BENCHMARK(directRegWrite);
+BENCHMARK(stackRegWrite);
+BENCHMARK(directMemWrite8);
+BENCHMARK(stackMemTransfer8);
+BENCHMARK(updateRun)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's time per iteration as it reports it.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            nsPerIteration[r.benchmark_name()] =
+                r.GetAdjustedCPUTime() * (r.time_unit == benchmark::kMillisecond ? 1e6 : 1);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> nsPerIteration;
+};
+
+long peakMemoryKiB(const std::string& sim, const std::string& images) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        execl(sim.c_str(), sim.c_str(), "--headless", "--time-scale", "0", "--image-dir",
+              images.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+}  // namespace brivane::bench
+
+int main(int argc, char** argv) {
+    using namespace brivane::bench;
+    std::string reportPath = "bench-report.txt";
+    std::string simPath;
+    std::vector<char*> args = {argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--report=", 9) == 0) {
+            reportPath = argv[i] + 9;
+        } else if (std::strncmp(argv[i], "--sim=", 6) == 0) {
+            simPath = argv[i] + 6;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+
+    std::string report;
+    char line[256];
+    const auto add = [&report, &line] { report += line; };
+    auto& ns = collector.nsPerIteration;
+
+    std::snprintf(line, sizeof line, "\nHost cost per request (CPU time, same run)\n");
+    add();
+    std::snprintf(line, sizeof line, "  %-34s %10s %10s %7s %s\n", "request", "direct ns",
+                  "stack ns", "ratio", "goal");
+    add();
+    const std::pair<const char*, std::pair<const char*, const char*>> pairs[] = {
+        {"register write", {"directRegWrite", "stackRegWrite"}},
+        {"8-byte memory write", {"directMemWrite8", "stackMemTransfer8"}},
+    };
+    bool costGoal = true;
+    for (const auto& [label, names] : pairs) {
+        const double direct = ns[names.first];
+        const double stack = ns[names.second];
+        const double ratio = direct > 0 ? stack / direct : 0;
+        costGoal = costGoal && ratio <= 1.5;
+        std::snprintf(line, sizeof line, "  %-34s %10.1f %10.1f %7.2f %s\n", label, direct, stack,
+                      ratio, ratio <= 1.5 ? "<= 1.5: met" : "<= 1.5: MISSED");
+        add();
+    }
+    std::snprintf(line, sizeof line, "  whole update run, no latency: %.1f ms\n",
+                  ns["updateRun"] / 1e6);
+    add();
+
+    std::string arithmetic = kImpliedArithmetic;
+    bool countGoal = true;
+    double defaultRequests = 0;
+    unsigned long defaultSleeps = 0;
+    for (const Scenario& s : kScenarios) {
+        const RunCount counts = countRequests(s);
+        if (&s == &kScenarios[0]) {
+            defaultRequests = static_cast<double>(counts.measuredTotal);
+            defaultSleeps = counts.portSleepMs;
+        }
+        std::snprintf(line, sizeof line, "\nRequests per phase: %s\n  %-20s %9s %9s %6s\n", s.name,
+                      "phase", "measured", "implied", "extra");
+        add();
+        for (const Phase& p : counts.phases) {
+            const long long extra =
+                static_cast<long long>(p.measured) - static_cast<long long>(p.implied);
+            countGoal = countGoal && extra <= 0;
+            std::snprintf(line, sizeof line, "  %-20s %9llu %9llu %6lld\n", p.name.c_str(),
+                          static_cast<unsigned long long>(p.measured),
+                          static_cast<unsigned long long>(p.implied), extra);
+            add();
+        }
+        std::snprintf(line, sizeof line, "  %-20s %9llu %9llu %6lld   (port waits %lu ms)\n",
+                      "total", static_cast<unsigned long long>(counts.measuredTotal),
+                      static_cast<unsigned long long>(counts.impliedTotal),
+                      static_cast<long long>(counts.measuredTotal) -
+                          static_cast<long long>(counts.impliedTotal),
+                      counts.portSleepMs);
+        add();
+    }
+
+    std::snprintf(line, sizeof line,
+                  "\nModeled wall time of a run (%s)\n  = requests x time per control transfer "
+                  "+ port waits (%lu ms); the hint says \"about 1 minute\"\n",
+                  kScenarios[0].name, defaultSleeps);
+    add();
+    bool wallGoal = true;
+    for (const double perTransferMs : {1.0, 0.125}) {
+        const double seconds = (defaultRequests * perTransferMs + defaultSleeps) / 1000.0;
+        if (perTransferMs == 1.0) {
+            wallGoal = seconds <= 30.0;
+        }
+        std::snprintf(
+            line, sizeof line, "  at %5.3f ms per transfer: %6.1f s%s\n", perTransferMs, seconds,
+            perTransferMs == 1.0 ? (wallGoal ? "  (goal <= 30 s: met)" : "  (goal <= 30 s: MISSED)")
+                                 : "");
+        add();
+    }
+
+    if (!simPath.empty()) {
+        const long kib = peakMemoryKiB(simPath, writeImages(kDefault));
+        std::snprintf(line, sizeof line, "\nPeak memory of a headless brivane-sim run: %ld KiB\n",
+                      kib);
+        add();
+    }
+    std::snprintf(line, sizeof line,
+                  "\nGoals: requests beyond the algorithms: %s; stack cost <= 1.5x direct: %s; "
+                  "modeled time at 1 ms <= 30 s: %s\n",
+                  countGoal ? "none" : "SOME", costGoal ? "met" : "MISSED",
+                  wallGoal ? "met" : "MISSED");
+    add();
+    report += "\n" + arithmetic + "\n";
+
+    std::fputs(report.c_str(), stdout);
+    if (std::FILE* f = std::fopen(reportPath.c_str(), "w")) {
+        std::fputs(report.c_str(), f);
+        std::fclose(f);
+        std::printf("\nReport written to %s\n", reportPath.c_str());
+    }
+    benchmark::Shutdown();
+    return 0;
+}
