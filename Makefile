@@ -15,12 +15,14 @@ check: deps
 	cmake --workflow --preset check
 	cmake --workflow --preset check-tsan
 
-# The updater run against the emulated camera, at a realistic pace.
+# The updater run against the emulated camera, at a realistic pace: in the Qt dialog when a
+# display is available, in the terminal otherwise.
 demo: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release --target brivane-sim
 	$(SIM) --write-images $(RELEASE)/tools >/dev/null
-	$(SIM) --latency-us 300
+	@if [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ]; then $(SIM) --gui --latency-us 300; \
+	else $(SIM) --headless --latency-us 300; fi
 
 # Benchmarks (never part of make check, which only builds them). Tables go to the terminal and
 # to $(RELEASE)/bench-report.txt.

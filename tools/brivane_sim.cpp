@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "app/headless_host.h"
 #include "app/program_directory.h"
@@ -12,6 +13,12 @@
 #include "flashlib/flashlib.h"
 #include "tools/sim_options.h"
 #include "transport/trace.h"
+
+#ifdef BRIVANE_HAVE_QT
+#include <QApplication>
+
+#include "app/qt/qt_dialog_host.h"
+#endif
 
 namespace {
 
@@ -38,6 +45,37 @@ int writeImages(const sim::SimOptions& options) {
     return 0;
 }
 
+// Passes every call on to the shell and keeps the result message.
+class ResultRecorder : public DialogHost {
+public:
+    explicit ResultRecorder(DialogHost& inner) : inner_(inner) {}
+    void runModal(const std::function<void()>& onInitDialog) override {
+        inner_.runModal(onInitDialog);
+    }
+    void enableDialog(bool enabled) override { inner_.enableDialog(enabled); }
+    void setItemText(int id, const std::string& text) override { inner_.setItemText(id, text); }
+    void messageBox(const std::string& text) override {
+        {
+            std::lock_guard lock(mutex_);
+            result_ = text;
+        }
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+        inner_.messageBox(text);
+    }
+    void endDialog() override { inner_.endDialog(); }
+    std::string programDirectory() override { return inner_.programDirectory(); }
+    std::string result() {
+        std::lock_guard lock(mutex_);
+        return result_;
+    }
+
+private:
+    DialogHost& inner_;
+    std::mutex mutex_;
+    std::string result_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,10 +86,12 @@ int main(int argc, char** argv) {
     if (options.writeImagesDir) {
         return writeImages(options);
     }
+#ifndef BRIVANE_HAVE_QT
     if (options.gui) {
         std::fprintf(stderr, "--gui: this build has no windowed shell; use --headless\n");
         return 2;
     }
+#endif
 
     auto camera = std::make_shared<camsim::EmulatedCamera>(options.camera);
     camsim::SimPlatform platform(options.devices, camera, options.platformFaults);
@@ -73,24 +113,36 @@ int main(int argc, char** argv) {
     if (!directory.empty() && directory.back() != '/') {
         directory += '/';
     }
-    HeadlessHost host(directory, stdout, isatty(STDOUT_FILENO) != 0);
     ScaledClock clock(options.timeScale);
     // The serial-flash port's 1 ms polls follow the same scale.
     ScaledClock portClock(options.timeScale);
     CamSetSleep([&portClock](unsigned ms) { portClock.sleepMs(ms); });
-    UpdateApp app(host, clock);
-    app.InitInstance();
+    std::string result;
+#ifdef BRIVANE_HAVE_QT
+    if (options.gui) {
+        QApplication application(argc, argv);
+        QtDialogHost shell(directory);
+        ResultRecorder host(shell);
+        UpdateApp app(host, clock);
+        app.InitInstance();
+        result = host.result();
+    }
+#endif
+    if (!options.gui) {
+        HeadlessHost host(directory, stdout, isatty(STDOUT_FILENO) != 0);
+        UpdateApp app(host, clock);
+        app.InitInstance();
+        for (const HostCall& call : host.calls()) {
+            if (call.kind == HostCall::Kind::messageBox) {
+                result = call.text;
+            }
+        }
+    }
     XuSetPlatform(nullptr);
     CamSetSleep(nullptr);
 
     if (options.dumpFlashFile && !writeFile(*options.dumpFlashFile, camera->flash().memory())) {
         std::fprintf(stderr, "--dump-flash: cannot write %s\n", options.dumpFlashFile->c_str());
-    }
-    std::string result;
-    for (const HostCall& call : host.calls()) {
-        if (call.kind == HostCall::Kind::messageBox) {
-            result = call.text;
-        }
     }
     return result == "Update FW success !!" ? 0 : 1;
 }

@@ -73,6 +73,26 @@ inline camsim::CameraConfig cameraFor(const Scenario& s) {
     return config;
 }
 
+// Starts the threads as the dialog asks, but holds the worker back until `firstLineShown` says
+// the animation's first line is up, as on a real camera whose search takes far longer than a
+// thread's start.
+inline ThreadStarter animationFirst(std::function<bool()> firstLineShown) {
+    auto started = std::make_shared<int>(0);
+    return [started, firstLineShown](std::function<void()> body, std::thread& thread) {
+        if ((*started)++ == 0) {
+            thread = std::thread(std::move(body));
+        } else {
+            thread = std::thread([body = std::move(body), firstLineShown] {
+                while (!firstLineShown()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                body();
+            });
+        }
+        return true;
+    };
+}
+
 // The message of the run's message box, "" when there was none.
 inline std::string resultOf(const HeadlessHost& host) {
     std::string result;

@@ -21,7 +21,7 @@ struct AppRun {
     std::string run(double scale = 0.002) {
         HeadlessHost h(images.directory(), nullptr, false);
         ScaledClock clock(scale);
-        UpdateApp app(h, clock);
+        UpdateApp app(h, clock, animationFirst([&h] { return !h.itemText(kStatusBoxId).empty(); }));
         EXPECT_FALSE(app.InitInstance());
         calls = h.calls();
         return resultOf(h);
