@@ -9,11 +9,13 @@ all: check
 deps:
 	@scripts/install-deps
 
-# Every test: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# application core again under ThreadSanitizer.
+# Every test: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer, the
+# application core again under ThreadSanitizer, then the Windows build cross-built with
+# mingw-w64, its suites and its end-to-end runs under wine.
 check: deps
 	cmake --workflow --preset check
 	cmake --workflow --preset check-tsan
+	cmake --workflow --preset check-win64
 
 # The updater run against the emulated camera, at a realistic pace: in the Qt dialog when a
 # display is available, in the terminal otherwise.

@@ -1,5 +1,11 @@
 // brivane-sim: the updater run against the emulated camera, for demos and QA.
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDOUT_FILENO _fileno(stdout)
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -14,6 +20,9 @@
 #include "tools/sim_options.h"
 #include "transport/trace.h"
 
+#ifdef BRIVANE_HAVE_WIN32
+#include "app/win32/win32_dialog_host.h"
+#endif
 #ifdef BRIVANE_HAVE_QT
 #include <QApplication>
 
@@ -45,10 +54,12 @@ int writeImages(const sim::SimOptions& options) {
     return 0;
 }
 
-// Passes every call on to the shell and keeps the result message.
+// Passes every call on to the shell, keeps the result message, and looks for the images where
+// the options say.
 class ResultRecorder : public DialogHost {
 public:
-    explicit ResultRecorder(DialogHost& inner) : inner_(inner) {}
+    ResultRecorder(DialogHost& inner, std::string imageDirectory)
+        : inner_(inner), imageDirectory_(std::move(imageDirectory)) {}
     void runModal(const std::function<void()>& onInitDialog) override {
         inner_.runModal(onInitDialog);
     }
@@ -64,7 +75,7 @@ public:
         inner_.messageBox(text);
     }
     void endDialog() override { inner_.endDialog(); }
-    std::string programDirectory() override { return inner_.programDirectory(); }
+    std::string programDirectory() override { return imageDirectory_; }
     std::string result() {
         std::lock_guard lock(mutex_);
         return result_;
@@ -72,6 +83,7 @@ public:
 
 private:
     DialogHost& inner_;
+    std::string imageDirectory_;
     std::mutex mutex_;
     std::string result_;
 };
@@ -86,7 +98,7 @@ int main(int argc, char** argv) {
     if (options.writeImagesDir) {
         return writeImages(options);
     }
-#ifndef BRIVANE_HAVE_QT
+#if !defined(BRIVANE_HAVE_QT) && !defined(BRIVANE_HAVE_WIN32)
     if (options.gui) {
         std::fprintf(stderr, "--gui: this build has no windowed shell; use --headless\n");
         return 2;
@@ -118,11 +130,20 @@ int main(int argc, char** argv) {
     ScaledClock portClock(options.timeScale);
     CamSetSleep([&portClock](unsigned ms) { portClock.sleepMs(ms); });
     std::string result;
+#ifdef BRIVANE_HAVE_WIN32
+    if (options.gui) {
+        Win32DialogHost shell(GetModuleHandleW(nullptr));
+        ResultRecorder host(shell, directory);
+        UpdateApp app(host, clock);
+        app.InitInstance();
+        result = host.result();
+    }
+#endif
 #ifdef BRIVANE_HAVE_QT
     if (options.gui) {
         QApplication application(argc, argv);
         QtDialogHost shell(directory);
-        ResultRecorder host(shell);
+        ResultRecorder host(shell, directory);
         UpdateApp app(host, clock);
         app.InitInstance();
         result = host.result();

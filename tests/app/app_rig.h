@@ -42,7 +42,7 @@ public:
     ImageFolder& operator=(const ImageFolder&) = delete;
 
     void write(const std::string& name, const std::uint8_t* data, std::size_t size) const {
-        std::FILE* f = std::fopen((path_ / name).c_str(), "wb");
+        std::FILE* f = std::fopen((path_ / name).string().c_str(), "wb");
         ASSERT_NE(f, nullptr);
         if (size > 0) {
             ASSERT_EQ(std::fwrite(data, 1, size, f), size);

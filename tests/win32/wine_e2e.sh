@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# brivane.exe and brivane-sim.exe --gui under wine on a virtual display, watched from outside
+# by window_probe.exe: the status box, the message box, the hint, the About box and the
+# automatic close. Each step that fails is named; every wait is bounded.
+set -u
+brivane="$1" sim="$2" probe="$3" shots="$4"
+mkdir -p "$shots"
+root=$(dirname "$(realpath "$shots")")
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+export WINEPREFIX="$root/wineprefix-e2e" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work=$(mktemp -d)
+display=$((90 + RANDOM % 100))
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+    "${wine%64}server" -k >/dev/null 2>&1 || wineserver -k >/dev/null 2>&1
+    kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X$display" ]] && break; sleep 0.1; done
+# A Unix path as wine's Z: drive shows it.
+winpath() { local p; p=$(realpath "$1"); echo "Z:${p//\//\\}"; }
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    timeout 180 "$wine" wineboot --init >/dev/null 2>&1 || { echo "FAIL: wine prefix"; exit 1; }
+    # The About box's font, 新細明體, is not on this machine: draw it with a CJK font that is.
+    # A UTF-16 .reg file, since the name would not survive the command line's code page.
+    { printf '\xff\xfe'
+      { printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+        printf '"新細明體"="WenQuanYi Micro Hei"\r\n'; } | iconv -f UTF-8 -t UTF-16LE; } >"$work/fonts.reg"
+    "$wine" regedit /S "$(winpath "$work/fonts.reg")" >/dev/null 2>&1
+fi
+failures=0
+
+run() {  # name, expected result, probe options, program and its options...
+    local name="$1" expected="$2" about="$3" caption
+    shift 3
+    caption=$(basename "$1" .exe)
+    echo "== $name"
+    timeout 120 "$wine" "$@" >"$work/$caption.out" 2>&1 &
+    local app=$!
+    if ! timeout 150 "$wine" "$probe" "$caption" "$expected" "$(winpath "$shots")" $about; then
+        echo "FAIL: $name (the probe's checks above)"
+        failures=$((failures + 1))
+    fi
+    local status=0
+    wait "$app" || status=$?
+    # brivane-sim exits 0 only on success; brivane.exe always 0.
+    if [[ $status -ne 0 && "$expected" == "Update FW success !!" || $status -gt 1 ]]; then
+        echo "FAIL: $name: the program ended with status $status"
+        sed 's/^/    /' "$work/$caption.out" | tail -5
+        failures=$((failures + 1))
+    fi
+}
+
+# No camera: wine has no capture device with kernel-streaming interfaces.
+run "brivane.exe with no camera" "No device !!" "" "$brivane"
+
+# The emulated camera behind the Win32 dialog.
+"$wine" "$sim" --write-images "$(winpath "$work")" >/dev/null 2>&1
+run "brivane-sim.exe --gui" "Update FW success !!" --about "$sim" --gui --image-dir "$(winpath "$work")" --latency-us 20
+
+for bmp in "$shots"/*.bmp; do
+    [[ -f "$bmp" ]] && command -v convert >/dev/null && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+if ((failures == 0)); then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; fi
+((failures == 0))
