@@ -138,6 +138,7 @@ TEST(ChunkingData, RomReadOfChunkOneStoresOneByteOfEachRequest) {
 }
 
 struct StageCase {
+    const char* name;
     std::uint8_t code;
     std::uint32_t address;
     std::uint32_t length;
@@ -163,17 +164,19 @@ TEST_P(ChunkingFailures, NameTheStageThatFailedAndStop) {
     EXPECT_EQ(log, std::vector<std::string>{c.diagnostic});
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, ChunkingFailures,
-                         ::testing::Values(StageCase{6, 3, 16, 1, "ReqToDriver fail 0!"},
-                                           StageCase{6, 3, 16, 2, "ReqToDriver fail 2!"},
-                                           StageCase{6, 3, 16, 3, "ReqToDriver fail 3!"},
-                                           StageCase{7, 0, 4, 1, "ReqToDriver fail 1!"},
-                                           StageCase{7, 0, 4, 2, "ReqToDriver fail 1!"},
-                                           StageCase{7, 0x100, 20, 1, "ReqToDriver fail 2!"},
-                                           StageCase{7, 0x100, 20, 3, "ReqToDriver fail 2!"},
-                                           StageCase{7, 0x100, 20, 4, "ReqToDriver fail 3!"},
-                                           StageCase{7, 0x100, 20, 5, "ReqToDriver fail 3!"},
-                                           StageCase{9, 0x10, 3, 1, "ReqToDriver fail 1!"}));
+INSTANTIATE_TEST_SUITE_P(
+    Stages, ChunkingFailures,
+    ::testing::Values(StageCase{"WriteHead", 6, 3, 16, 1, "ReqToDriver fail 0!"},
+                      StageCase{"WriteChunk", 6, 3, 16, 2, "ReqToDriver fail 2!"},
+                      StageCase{"WriteTail", 6, 3, 16, 3, "ReqToDriver fail 3!"},
+                      StageCase{"ShortReadRequest", 7, 0, 4, 1, "ReqToDriver fail 1!"},
+                      StageCase{"ShortReadFetch", 7, 0, 4, 2, "ReqToDriver fail 1!"},
+                      StageCase{"ReadRequest", 7, 0x100, 20, 1, "ReqToDriver fail 2!"},
+                      StageCase{"ReadChunkFetch", 7, 0x100, 20, 3, "ReqToDriver fail 2!"},
+                      StageCase{"TailReadRequest", 7, 0x100, 20, 4, "ReqToDriver fail 3!"},
+                      StageCase{"TailReadFetch", 7, 0x100, 20, 5, "ReqToDriver fail 3!"},
+                      StageCase{"ShortRomRead", 9, 0x10, 3, 1, "ReqToDriver fail 1!"}),
+    ByName());
 
 }  // namespace
 }  // namespace brivane::testing

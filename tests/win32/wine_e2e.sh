@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# brivane.exe and brivane-sim.exe --gui under wine on a virtual display, watched from outside
-# by window_probe.exe: the status box, the message box, the hint, the About box and the
-# automatic close. Each step that fails is named; every wait is bounded.
+# brivane.exe (with no camera, then with the emulated camera served by a registered COM server)
+# and brivane-sim.exe --gui under wine on a virtual display, watched from outside by
+# window_probe.exe: the status box, the message box, the hint, the About box and the automatic
+# close. Each step that fails is named; every wait is bounded.
 set -u
-brivane="$1" sim="$2" probe="$3" shots="$4"
+brivane="$1" sim="$2" probe="$3" shots="$4" fake_camera="$5"
 mkdir -p "$shots"
 root=$(dirname "$(realpath "$shots")")
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
@@ -55,12 +56,47 @@ run() {  # name, expected result, probe options, program and its options...
     fi
 }
 
+# The emulated camera as a video-capture device: a COM server registered under the video-input
+# category, which wine's device enumerator lists and binds.
+clsid='{6F1A9C3E-2B7D-4E58-9A41-C7D2E8B05F13}'
+category='{860BB310-5D01-11D0-BD3B-00A0C911CE86}'
+registry() {  # the .reg lines, written as UTF-16 and imported
+    { printf '\xff\xfe'
+      { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } |
+          iconv -f UTF-8 -t UTF-16LE; } >"$work/camera.reg"
+    "$wine" regedit /S "$(winpath "$work/camera.reg")" >/dev/null 2>&1
+    "${wine%64}server" -w 2>/dev/null
+}
+unregister_camera() {
+    registry "[-HKEY_CLASSES_ROOT\\CLSID\\$category\\Instance\\$clsid]" \
+             "[-HKEY_CLASSES_ROOT\\CLSID\\$clsid]"
+}
+register_camera() {
+    local dll
+    dll=$(winpath "$fake_camera")
+    registry "[HKEY_CLASSES_ROOT\\CLSID\\$clsid\\InprocServer32]" \
+             "@=\"${dll//\\/\\\\}\"" '"ThreadingModel"="Both"' '' \
+             "[HKEY_CLASSES_ROOT\\CLSID\\$category\\Instance\\$clsid]" \
+             '"FriendlyName"="Brivane USB Camera"' "\"CLSID\"=\"$clsid\"" \
+             '"DevicePath"="usb#vid_1d6b&pid_0c45&mi_00#brivane"'
+}
+
 # No camera: wine has no capture device with kernel-streaming interfaces.
+unregister_camera
 run "brivane.exe with no camera" "No device !!" "" "$brivane"
 
 # The emulated camera behind the Win32 dialog.
 "$wine" "$sim" --write-images "$(winpath "$work")" >/dev/null 2>&1
 run "brivane-sim.exe --gui" "Update FW success !!" --about "$sim" --gui --image-dir "$(winpath "$work")" --latency-us 20
+
+# brivane.exe itself, through DirectShow and kernel streaming, against the emulated camera;
+# the images beside the program, as the tool looks for them.
+mkdir -p "$work/app"
+cp "$brivane" "$work/app/brivane.exe"
+"$wine" "$sim" --write-images "$(winpath "$work/app")" >/dev/null 2>&1
+register_camera
+run "brivane.exe with the emulated camera" "Update FW success !!" "" "$work/app/brivane.exe"
+unregister_camera
 
 for bmp in "$shots"/*.bmp; do
     [[ -f "$bmp" ]] && command -v convert >/dev/null && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
