@@ -60,11 +60,11 @@ constexpr std::uint32_t kCurrentFirmwareSeed = 1;
 
 }  // namespace
 
-bool applyFault(const std::string& spec, camsim::CameraFaults& camera,
+bool applyFault(const std::string& fault, camsim::CameraFaults& camera,
                 camsim::PlatformFaults& platform, std::string& error) {
-    const auto colon = spec.find(':');
-    const std::string kind = spec.substr(0, colon);
-    const std::string arg = colon == std::string::npos ? std::string() : spec.substr(colon + 1);
+    const auto colon = fault.find(':');
+    const std::string kind = fault.substr(0, colon);
+    const std::string arg = colon == std::string::npos ? std::string() : fault.substr(colon + 1);
     const bool hasArg = colon != std::string::npos;
     unsigned long n = 0;
     if (kind == "busy" && !hasArg) {
@@ -85,13 +85,13 @@ bool applyFault(const std::string& spec, camsim::CameraFaults& camera,
         if (!parseNumber(arg.substr(0, at), 0xFFFF, n) ||
             (at != std::string::npos &&
              (!parseNumber(arg.substr(at + 1), 0xFFFFFFFF, k) || k == 0))) {
-            error = "--fault " + spec + ": expected corrupt:ADDR or corrupt:ADDR@K (K from 1)";
+            error = "--fault " + fault + ": expected corrupt:ADDR or corrupt:ADDR@K (K from 1)";
             return false;
         }
         camera.corruptReads.push_back(
             {static_cast<std::uint16_t>(n), static_cast<std::uint32_t>(k)});
     } else {
-        error = "--fault " + spec +
+        error = "--fault " + fault +
                 ": expected fail:N, unplug:N, corrupt:ADDR[@K], bad-cell:ADDR, busy, not-ready, "
                 "no-erase or no-info";
         return false;
@@ -203,9 +203,9 @@ std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions
         }
         options.devices.push_back(*kind);
     }
-    for (const std::string& spec : faults) {
+    for (const std::string& fault : faults) {
         std::string error;
-        if (!applyFault(spec, options.camera.faults, options.platformFaults, error)) {
+        if (!applyFault(fault, options.camera.faults, options.platformFaults, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 2;
         }

@@ -31,9 +31,9 @@ struct SimOptions {
 // filled in. The camera's firmware is built from the options.
 std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions& options);
 
-// Parses one --fault specification into the camera's or the platform's faults; false (with
+// Parses one --fault argument into the camera's or the platform's faults; false (with
 // `error` set) when it is not understood.
-bool applyFault(const std::string& spec, camsim::CameraFaults& camera,
+bool applyFault(const std::string& fault, camsim::CameraFaults& camera,
                 camsim::PlatformFaults& platform, std::string& error);
 
 // The two image files for the options' chip row and configuration byte.

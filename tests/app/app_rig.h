@@ -104,4 +104,13 @@ inline std::string resultOf(const HeadlessHost& host) {
     return result;
 }
 
+// Runs the update worker alone on this thread: no animation, no waits. The result message.
+inline std::string runWorker(const std::string& imageDirectory) {
+    HeadlessHost host(imageDirectory, nullptr, false);
+    ScaledClock clock(0);
+    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
+    UpdateWorker(dialog);
+    return resultOf(host);
+}
+
 }  // namespace brivane::testing

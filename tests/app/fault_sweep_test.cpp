@@ -12,15 +12,6 @@
 namespace brivane::testing {
 namespace {
 
-// Runs the worker alone on this thread: no animation, no waits.
-std::string runWorker(const std::string& imageDirectory) {
-    HeadlessHost host(imageDirectory, nullptr, false);
-    ScaledClock clock(0);
-    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
-    UpdateWorker(dialog);
-    return resultOf(host);
-}
-
 struct Stage {
     const char* name;
     std::uint64_t first;  // request numbers, 1-based, inclusive

@@ -21,7 +21,7 @@ namespace brivane::testing {
 namespace {
 
 struct Machine {
-    std::vector<ComDeviceSpec> devices;
+    std::vector<ComDevice> devices;
     camsim::EmulatedCamera* camera = nullptr;
     std::atomic<int> filtersAlive{0};
     std::atomic<int> requests{0};
@@ -166,12 +166,12 @@ private:
 
 class PropertyBagObject : public Object<IPropertyBag> {
 public:
-    explicit PropertyBagObject(const ComDeviceSpec& spec) : spec_(spec) {}
+    explicit PropertyBagObject(const ComDevice& device) : device_(device) {}
     REFIID interfaceId() const override { return IID_IPropertyBag; }
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         const std::wstring key(name);
-        const std::wstring* text = key == L"FriendlyName" ? &spec_.friendlyName
-                                   : key == L"DevicePath" ? &spec_.devicePath
+        const std::wstring* text = key == L"FriendlyName" ? &device_.friendlyName
+                                   : key == L"DevicePath" ? &device_.devicePath
                                                           : nullptr;
         if (text == nullptr || text->empty() || V_VT(value) != VT_BSTR) {
             return E_FAIL;
@@ -182,25 +182,25 @@ public:
     HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
 
 private:
-    ComDeviceSpec spec_;
+    ComDevice device_;
 };
 
 class MonikerObject : public Object<IMoniker> {
 public:
-    explicit MonikerObject(const ComDeviceSpec& spec) : spec_(spec) {}
+    explicit MonikerObject(const ComDevice& device) : device_(device) {}
     REFIID interfaceId() const override { return IID_IMoniker; }
     HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
         if (iid != IID_IPropertyBag) {
             return E_NOINTERFACE;
         }
-        *out = static_cast<IPropertyBag*>(new PropertyBagObject(spec_));
+        *out = static_cast<IPropertyBag*>(new PropertyBagObject(device_));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
         if (iid != IID_IBaseFilter) {
             return E_NOINTERFACE;
         }
-        *out = static_cast<IBaseFilter*>(new FilterObject(spec_.camera));
+        *out = static_cast<IBaseFilter*>(new FilterObject(device_.camera));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
@@ -236,7 +236,7 @@ public:
     HRESULT STDMETHODCALLTYPE IsSystemMoniker(DWORD*) override { return S_FALSE; }
 
 private:
-    ComDeviceSpec spec_;
+    ComDevice device_;
 };
 
 class EnumMonikerObject : public Object<IEnumMoniker> {
@@ -323,8 +323,7 @@ IClassFactory* newCameraFilterFactory(camsim::EmulatedCamera* camera) {
     return new FilterFactoryObject;
 }
 
-ComCameraMachine::ComCameraMachine(std::vector<ComDeviceSpec> devices,
-                                   camsim::EmulatedCamera* camera) {
+ComCameraMachine::ComCameraMachine(std::vector<ComDevice> devices, camsim::EmulatedCamera* camera) {
     machine = new Machine;
     machine->devices = std::move(devices);
     machine->camera = camera;

@@ -15,7 +15,7 @@
 
 namespace brivane::testing {
 
-struct ComDeviceSpec {
+struct ComDevice {
     std::wstring friendlyName;  // empty: the read fails
     std::wstring devicePath;
     bool camera = false;  // its extension unit answers from the emulated camera
@@ -24,7 +24,7 @@ struct ComDeviceSpec {
 class ComCameraMachine {
 public:
     // Registers the fake enumerator in the calling thread's apartment (initialised here).
-    ComCameraMachine(std::vector<ComDeviceSpec> devices, camsim::EmulatedCamera* camera);
+    ComCameraMachine(std::vector<ComDevice> devices, camsim::EmulatedCamera* camera);
     ~ComCameraMachine();
     ComCameraMachine(const ComCameraMachine&) = delete;
     ComCameraMachine& operator=(const ComCameraMachine&) = delete;

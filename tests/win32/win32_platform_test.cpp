@@ -12,14 +12,6 @@
 namespace brivane::testing {
 namespace {
 
-std::string runWorker(const std::string& imageDirectory) {
-    HeadlessHost host(imageDirectory, nullptr, false);
-    ScaledClock clock(0);
-    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
-    UpdateWorker(dialog);
-    return resultOf(host);
-}
-
 class Win32PlatformTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,9 +30,9 @@ protected:
     Win32Platform platform;
 };
 
-const ComDeviceSpec kWebcam{L"Integrated Webcam", L"\\\\?\\usb#vid_04f2&pid_b6d9", false};
-const ComDeviceSpec kUnnamed{L"", L"\\\\?\\usb#vid_0000&pid_0000", false};
-const ComDeviceSpec kCamera{L"Brivane USB Camera", L"\\\\?\\usb#vid_1d6b&pid_0c45&mi_00", true};
+const ComDevice kWebcam{L"Integrated Webcam", L"\\\\?\\usb#vid_04f2&pid_b6d9", false};
+const ComDevice kUnnamed{L"", L"\\\\?\\usb#vid_0000&pid_0000", false};
+const ComDevice kCamera{L"Brivane USB Camera", L"\\\\?\\usb#vid_1d6b&pid_0c45&mi_00", true};
 
 TEST_F(Win32PlatformTest, UpdatesTheCameraThroughKsProperty) {
     ComCameraMachine machine({kWebcam, kUnnamed, kCamera}, &camera);
