@@ -36,6 +36,12 @@ INT_PTR CALLBACK aboutProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
 
 }  // namespace
 
+POINT centredIcon(const RECT& client, int iconWidth, int iconHeight) {
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    return {(width - iconWidth + 1) / 2, (height - iconHeight + 1) / 2};
+}
+
 Win32DialogHost::Win32DialogHost(HINSTANCE instance)
     : instance_(instance),
       bigIcon_(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
@@ -93,14 +99,10 @@ void Win32DialogHost::onPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const int cx = GetSystemMetrics(SM_CXICON);
-    const int cy = GetSystemMetrics(SM_CYICON);
     RECT client;
     GetClientRect(window, &client);
-    // Signed division, truncating toward zero.
-    const int x = (client.right - client.left - cx + 1) / 2;
-    const int y = (client.bottom - client.top - cy + 1) / 2;
-    DrawIcon(dc, x, y, bigIcon_);
+    const POINT at = centredIcon(client, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    DrawIcon(dc, at.x, at.y, bigIcon_);
     EndPaint(window, &paint);
 }
 

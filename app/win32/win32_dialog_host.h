@@ -12,6 +12,10 @@
 
 namespace brivane {
 
+// Where the minimised dialog draws its icon: centred, with signed division that truncates
+// toward zero (a 0 x 0 client area puts a 32 x 32 icon at -15, -15).
+POINT centredIcon(const RECT& client, int iconWidth, int iconHeight);
+
 class Win32DialogHost : public DialogHost {
 public:
     explicit Win32DialogHost(HINSTANCE instance);

@@ -24,22 +24,23 @@ namespace fs = std::filesystem;
 
 struct FakeNode {
     std::string name;
-    Bytes descriptors;        // of the USB device the node belongs to
-    std::uint32_t caps;       // device capabilities
-    int openError = 0;        // errno that open fails with, 0 to open
-    bool brivane = false;     // its unit 4 is answered by the emulated camera
+    Bytes descriptors;     // of the USB device the node belongs to
+    std::uint32_t caps;    // device capabilities
+    int openError = 0;     // errno that open fails with, 0 to open
+    bool brivane = false;  // its unit 4 is answered by the emulated camera
 };
 
 class FakeSystem : public RealLinuxSystem {
 public:
     FakeSystem(const std::vector<FakeNode>& nodes, camsim::EmulatedCamera* camera)
         : nodes_(nodes), camera_(camera) {
-        root_ = fs::path(::testing::TempDir()) / ("brivane-sysfs-" + std::to_string(::getpid()) +
-                                                  "-" + std::to_string(counter_++));
+        root_ = fs::path(::testing::TempDir()) /
+                ("brivane-sysfs-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         sysfsRoot = (root_ / "sys").string();
         devRoot = "/fake-dev";
         for (std::size_t i = 0; i < nodes.size(); ++i) {
-            const fs::path usb = root_ / "sys/devices/pci0000:00/usb1" / ("1-" + std::to_string(i + 1));
+            const fs::path usb =
+                root_ / "sys/devices/pci0000:00/usb1" / ("1-" + std::to_string(i + 1));
             const fs::path interface = usb / ("1-" + std::to_string(i + 1) + ":1.0");
             fs::create_directories(interface);
             write(usb / "descriptors", nodes[i].descriptors);
@@ -98,7 +99,8 @@ public:
 private:
     static void write(const fs::path& path, const Bytes& bytes) {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
 
     std::vector<FakeNode> nodes_;
@@ -211,11 +213,11 @@ TEST(LinuxPlatformErrors, DriverErrorsBecomeFailureCodes) {
         int error;
         HResult code;
     };
-    for (const Case c : {Case{ENOENT, hr::notFound}, Case{ENOBUFS, hr::insufficientBuffer},
-                         Case{EINVAL, hr::invalidArg}, Case{EACCES, hr::accessDenied},
-                         Case{ENODEV, hr::notConnected}, Case{EPIPE, hr::genFailure},
-                         Case{EIO, hr::genFailure}, Case{ETIMEDOUT, hr::genFailure},
-                         Case{EBUSY, hr::genFailure}}) {
+    for (const Case c :
+         {Case{ENOENT, hr::notFound}, Case{ENOBUFS, hr::insufficientBuffer},
+          Case{EINVAL, hr::invalidArg}, Case{EACCES, hr::accessDenied},
+          Case{ENODEV, hr::notConnected}, Case{EPIPE, hr::genFailure}, Case{EIO, hr::genFailure},
+          Case{ETIMEDOUT, hr::genFailure}, Case{EBUSY, hr::genFailure}}) {
         EXPECT_EQ(hresultFromErrno(c.error), c.code) << c.error;
         EXPECT_LT(hresultFromErrno(c.error), 0);
     }

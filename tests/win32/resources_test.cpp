@@ -84,6 +84,37 @@ struct Item {
 
 constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
 
+// The controls of a template: DLGITEMTEMPLATEEX items for an extended template, DLGITEMTEMPLATE
+// items for a plain one, each starting on a DWORD boundary.
+std::vector<Item> readItems(Reader& in, const BYTE* base, WORD count, bool extended) {
+    std::vector<Item> items;
+    for (WORD i = 0; i < count; ++i) {
+        in.alignDword(base);
+        Item item{};
+        if (extended) {
+            in.dword();  // helpID
+            item.exStyle = in.dword();
+            item.style = in.dword();
+        } else {
+            item.style = in.dword();
+            item.exStyle = in.dword();
+        }
+        item.x = in.signedWord();
+        item.y = in.signedWord();
+        item.cx = in.signedWord();
+        item.cy = in.signedWord();
+        item.id = extended ? in.dword() : in.word();
+        item.windowClass = in.text();
+        item.title = in.text();
+        const WORD extra = in.word();
+        for (WORD b = 0; b < extra; b += 2) {
+            in.word();
+        }
+        items.push_back(item);
+    }
+    return items;
+}
+
 TEST(Resources, MainDialogIsTheExtendedTemplate102) {
     const Resource r = find(MAKEINTRESOURCEW(5), IDD_BRIVANE_DIALOG);
     ASSERT_NE(r.data, nullptr) << "dialog 102 in language 1028";
@@ -108,26 +139,7 @@ TEST(Resources, MainDialogIsTheExtendedTemplate102) {
     EXPECT_EQ(in.word() & 0xFF, 0);  // not italic
     EXPECT_EQ(in.text(), L"Times New Roman");
 
-    std::vector<Item> items;
-    for (WORD i = 0; i < count; ++i) {
-        in.alignDword(r.data);
-        Item item{};
-        in.dword();  // helpID
-        item.exStyle = in.dword();
-        item.style = in.dword();
-        item.x = in.signedWord();
-        item.y = in.signedWord();
-        item.cx = in.signedWord();
-        item.cy = in.signedWord();
-        item.id = in.dword();
-        item.windowClass = in.text();
-        item.title = in.text();
-        const WORD extra = in.word();
-        for (WORD b = 0; b < extra; b += 2) {
-            in.word();
-        }
-        items.push_back(item);
-    }
+    const std::vector<Item> items = readItems(in, r.data, count, true);
     ASSERT_EQ(items.size(), 2u);
     const Item& status = items[0];
     EXPECT_EQ(status.id, 1002u);
@@ -166,25 +178,7 @@ TEST(Resources, AboutBoxIsThePlainTemplate100) {
     EXPECT_EQ(in.word(), 9);
     EXPECT_EQ(in.text(), L"新細明體");
 
-    std::vector<Item> items;
-    for (WORD i = 0; i < count; ++i) {
-        in.alignDword(r.data);
-        Item item{};
-        item.style = in.dword();
-        item.exStyle = in.dword();
-        item.x = in.signedWord();
-        item.y = in.signedWord();
-        item.cx = in.signedWord();
-        item.cy = in.signedWord();
-        item.id = in.word();
-        item.windowClass = in.text();
-        item.title = in.text();
-        const WORD extra = in.word();
-        for (WORD b = 0; b < extra; b += 2) {
-            in.word();
-        }
-        items.push_back(item);
-    }
+    const std::vector<Item> items = readItems(in, r.data, count, false);
     ASSERT_EQ(items.size(), 4u);
     // The static class by its ordinal or its name, as the resource compiler wrote it.
     EXPECT_TRUE(items[0].windowClass == L"#130" ||

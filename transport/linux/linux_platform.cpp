@@ -48,7 +48,6 @@ bool sameGuid(const Guid& set, const std::array<std::uint8_t, 16>& stored) {
     return stored == windows || stored == text;
 }
 
-
 // Sends property requests to the units of one bound node.
 class UnitControl : public KsControl {
 public:
@@ -294,7 +293,8 @@ HResult LinuxPlatform::videoInputDevices(std::unique_ptr<KsDeviceList>& list) {
     std::vector<std::pair<unsigned long, std::string>> names;
     for (const std::string& entry : system_.listDirectory(classDir)) {
         if (entry.rfind("video", 0) == 0 && entry.size() > 5 &&
-            std::all_of(entry.begin() + 5, entry.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            std::all_of(entry.begin() + 5, entry.end(),
+                        [](char c) { return c >= '0' && c <= '9'; })) {
             names.emplace_back(std::stoul(entry.substr(5)), entry);
         }
     }

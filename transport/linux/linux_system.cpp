@@ -18,7 +18,9 @@ int RealLinuxSystem::open(const std::string& path, int flags) {
     return fd >= 0 ? fd : -errno;
 }
 
-void RealLinuxSystem::close(int fd) { ::close(fd); }
+void RealLinuxSystem::close(int fd) {
+    ::close(fd);
+}
 
 int RealLinuxSystem::ioctl(int fd, unsigned long request, void* argument) {
     int r = 0;

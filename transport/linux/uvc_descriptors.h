@@ -17,8 +17,8 @@ inline constexpr std::uint8_t kProcessingUnit = 0x05;
 inline constexpr std::uint8_t kExtensionUnit = 0x06;
 
 struct Unit {
-    std::uint8_t subtype = 0;  // one of the above
-    std::uint8_t id = 0;       // bUnitID / bTerminalID
+    std::uint8_t subtype = 0;             // one of the above
+    std::uint8_t id = 0;                  // bUnitID / bTerminalID
     std::array<std::uint8_t, 16> guid{};  // extension units: guidExtensionCode as stored
     std::vector<std::uint8_t> controls;   // extension units: bmControls
 };
