@@ -27,7 +27,7 @@ demo: deps
 	else $(SIM) --headless --latency-us 300; fi
 
 # Benchmarks (never part of make check, which only builds them). Tables go to the terminal and
-# to $(RELEASE)/bench-report.txt.
+# to $(RELEASE)/bench-report.txt; a figure it could not take fails the target.
 bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release --target brivane-bench brivane-sim

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "bench/bench_rig.h"
@@ -94,6 +95,15 @@ public:
     std::map<std::string, double> nsPerIteration;
 };
 
+// A figure the run took; nothing when the benchmark did not run or measured nothing.
+std::optional<double> measuredNs(const std::map<std::string, double>& ns, const char* name) {
+    const auto it = ns.find(name);
+    if (it == ns.end() || !(it->second > 0)) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
 long peakMemoryKiB(const std::string& sim, const std::string& images) {
     const pid_t child = fork();
     if (child == 0) {
@@ -116,7 +126,7 @@ long peakMemoryKiB(const std::string& sim, const std::string& images) {
 
 int main(int argc, char** argv) {
     using namespace brivane::bench;
-    std::string reportPath = "bench-report.txt";
+    std::string reportPath;
     std::string simPath;
     std::vector<char*> args = {argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -137,28 +147,43 @@ int main(int argc, char** argv) {
     char line[256];
     const auto add = [&report, &line] { report += line; };
     auto& ns = collector.nsPerIteration;
+    std::string missing;  // figures that were not taken
 
     std::snprintf(line, sizeof line, "\nHost cost per request (CPU time, same run)\n");
     add();
     std::snprintf(line, sizeof line, "  %-34s %10s %10s %7s %s\n", "request", "direct ns",
-                  "stack ns", "ratio", "goal");
+                  "stack ns", "ratio", "goal (1 % of 125 us)");
     add();
     const std::pair<const char*, std::pair<const char*, const char*>> pairs[] = {
         {"register write", {"directRegWrite", "stackRegWrite"}},
         {"8-byte memory write", {"directMemWrite8", "stackMemTransfer8"}},
     };
+    // The goal: the host's own cost per request stays under 1 % of one 125 us control transfer.
+    // The ratio to the emulator's handler is shown beside it.
+    constexpr double kCostGoalNs = 1250.0;
     bool costGoal = true;
     for (const auto& [label, names] : pairs) {
-        const double direct = ns[names.first];
-        const double stack = ns[names.second];
-        const double ratio = direct > 0 ? stack / direct : 0;
-        costGoal = costGoal && ratio <= 1.5;
-        std::snprintf(line, sizeof line, "  %-34s %10.1f %10.1f %7.2f %s\n", label, direct, stack,
-                      ratio, ratio <= 1.5 ? "<= 1.5: met" : "<= 1.5: MISSED");
+        const auto direct = measuredNs(ns, names.first);
+        const auto stack = measuredNs(ns, names.second);
+        if (!direct || !stack) {
+            missing += std::string(" ") + label + ";";
+            costGoal = false;
+            std::snprintf(line, sizeof line, "  %-34s NOT MEASURED\n", label);
+            add();
+            continue;
+        }
+        const bool met = *stack <= kCostGoalNs;
+        costGoal = costGoal && met;
+        std::snprintf(line, sizeof line, "  %-34s %10.1f %10.1f %7.2f %s\n", label, *direct, *stack,
+                      *stack / *direct, met ? "<= 1250 ns: met" : "<= 1250 ns: MISSED");
         add();
     }
-    std::snprintf(line, sizeof line, "  whole update run, no latency: %.1f ms\n",
-                  ns["updateRun"] / 1e6);
+    if (const auto run = measuredNs(ns, "updateRun")) {
+        std::snprintf(line, sizeof line, "  whole update run, no latency: %.1f ms\n", *run / 1e6);
+    } else {
+        missing += " whole update run;";
+        std::snprintf(line, sizeof line, "  whole update run, no latency: NOT MEASURED\n");
+    }
     add();
 
     std::string arithmetic = kImpliedArithmetic;
@@ -167,6 +192,9 @@ int main(int argc, char** argv) {
     unsigned long defaultSleeps = 0;
     for (const Scenario& s : kScenarios) {
         const RunCount counts = countRequests(s);
+        if (!counts.complete || counts.measuredTotal == 0) {
+            missing += std::string(" requests per phase of ") + s.name + ";";
+        }
         if (&s == &kScenarios[0]) {
             defaultRequests = static_cast<double>(counts.measuredTotal);
             defaultSleeps = counts.portSleepMs;
@@ -210,26 +238,41 @@ int main(int argc, char** argv) {
         add();
     }
 
-    if (!simPath.empty()) {
-        const long kib = peakMemoryKiB(simPath, writeImages(kDefault));
+    const long kib = simPath.empty() ? -1 : peakMemoryKiB(simPath, writeImages(kDefault));
+    if (kib <= 0) {
+        missing += " peak memory of brivane-sim (--sim=PATH);";
+        std::snprintf(line, sizeof line,
+                      "\nPeak memory of a headless brivane-sim run: NOT MEASURED\n");
+    } else {
         std::snprintf(line, sizeof line, "\nPeak memory of a headless brivane-sim run: %ld KiB\n",
                       kib);
-        add();
     }
+    add();
     std::snprintf(line, sizeof line,
-                  "\nGoals: requests beyond the algorithms: %s; stack cost <= 1.5x direct: %s; "
-                  "modeled time at 1 ms <= 30 s: %s\n",
-                  countGoal ? "none" : "SOME", costGoal ? "met" : "MISSED",
+                  "\nGoals: requests beyond the algorithms: %s; host cost per request <= 1 %% of "
+                  "125 us: %s; modeled time at 1 ms <= 30 s: %s\n",
+                  countGoal ? "none" : "SOME",
+                  costGoal ? "met" : (missing.empty() ? "MISSED" : "NOT MEASURED"),
                   wallGoal ? "met" : "MISSED");
     add();
+    if (!missing.empty()) {
+        report += "\nNOT MEASURED, so no goal above is met:" + missing + "\n";
+    }
     report += "\n" + arithmetic + "\n";
 
     std::fputs(report.c_str(), stdout);
-    if (std::FILE* f = std::fopen(reportPath.c_str(), "w")) {
-        std::fputs(report.c_str(), f);
-        std::fclose(f);
+    if (!reportPath.empty()) {
+        std::FILE* f = std::fopen(reportPath.c_str(), "w");
+        if (f == nullptr || std::fputs(report.c_str(), f) < 0 || std::fclose(f) != 0) {
+            std::fprintf(stderr, "cannot write %s\n", reportPath.c_str());
+            return 1;
+        }
         std::printf("\nReport written to %s\n", reportPath.c_str());
     }
     benchmark::Shutdown();
+    if (!missing.empty()) {
+        std::fprintf(stderr, "brivane-bench: not measured:%s\n", missing.c_str());
+        return 1;
+    }
     return 0;
 }

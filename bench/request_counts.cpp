@@ -1,6 +1,9 @@
 #include "bench/request_counts.h"
 
 #include <algorithm>
+#include <map>
+
+#include "app/update_steps.h"
 
 #include "camsim/chips.h"
 
@@ -173,70 +176,53 @@ std::vector<std::uint64_t> implied(const Scenario& s) {
 
 }  // namespace
 
+// The implied requests of each step of the update, by the step's name.
+std::map<std::string, std::uint64_t> impliedBySteps(const Scenario& s) {
+    const std::vector<std::uint64_t> v = implied(s);
+    return {
+        {"open", v[0] + v[1]},  // discovery, then identification
+        {"camera hold", 0},
+        {"in-use check", v[2]},
+        {"id read", v[3]},
+        {"image choice", 0},
+        {"image load", 0},
+        {"configuration read", v[4]},
+        {"protection lift", v[5]},
+        {"erase", v[6]},
+        {"blank check", v[7]},
+        {"body write", v[8]},
+        {"body verification", v[9]},
+        {"header write", v[10]},
+        {"header verification", v[11]},
+        {"protection restore", v[12]},
+        {"post-update", v[13]},
+    };
+}
+
 RunCount countRequests(const Scenario& s) {
     RunCount result;
-    std::uint64_t discovery = 0;
-    {
-        BenchRig rig(s);
-        XuFindCamera(0, CamChipMatch);
-        discovery = rig.requests();
-    }
     BenchRig rig(s);
-    std::uint64_t mark = 0;
-    std::vector<std::uint64_t> measured;
-    const auto phase = [&] {
-        measured.push_back(rig.requests() - mark);
-        mark = rig.requests();
-    };
-    const auto image = imageFor(s);
-    std::vector<std::uint8_t> data(image.begin(), image.end());
-    std::vector<std::uint8_t> readBack(0x10000);
-    std::uint8_t byte = 0;
-    std::uint8_t id[4];
-    std::uint16_t restoreRegister = 0xFFFF;
-    std::uint8_t restoreValue = 0;
-
-    CamOpen();
-    measured.push_back(discovery);
-    measured.push_back(rig.requests() - discovery);
-    mark = rig.requests();
-    CamRegRead(0x1061, &byte);
-    phase();
-    CamMemTransfer(transfer::read, 0xC006, id, 4);
-    phase();
-    CamMemTransfer(transfer::read, 0xC034, &restoreValue, 1);
-    phase();
-    CamFlashProtect(0, &restoreRegister, &restoreValue);
-    phase();
-    CamFlashErase();
-    phase();
-    CamMemTransfer(transfer::read, 0, readBack.data(), 0x10000);
-    phase();
-    CamMemTransfer(transfer::write, 16, data.data() + 16, 0x10000 - 16);
-    phase();
-    CamMemTransfer(transfer::read, 16, readBack.data() + 16, 0x10000 - 16);
-    phase();
-    CamMemTransfer(transfer::write, 0, data.data(), 16);
-    phase();
-    CamMemTransfer(transfer::read, 0, readBack.data(), 16);
-    phase();
-    CamFlashProtect(1, &restoreRegister, &restoreValue);
-    phase();
-    CamPostUpdate();
-    phase();
-    CamClose();
-    result.portSleepMs = rig.sleptMs();
-
-    static const char* const kNames[] = {
-        "discovery",    "identification", "in-use check", "id read",    "configuration byte",
-        "lift",         "erase + waits",  "blank check",  "body write", "body verify",
-        "header write", "header verify",  "restore",      "post-update"};
-    const auto expected = implied(s);
-    for (std::size_t i = 0; i < measured.size(); ++i) {
-        result.phases.push_back({kNames[i], measured[i], expected[i]});
-        result.measuredTotal += measured[i];
-        result.impliedTotal += expected[i];
+    UpdateRun run;
+    run.imageDirectory = writeImages(s);
+    const auto expected = impliedBySteps(s);
+    const auto steps = updateSteps();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::uint64_t before = rig.requests();
+        const StepOutcome outcome = runUpdateSteps(run, i, i + 1);
+        Phase phase{steps[i].name, rig.requests() - before, 0};
+        // A step the arithmetic does not know, or a run that stopped, is no measurement.
+        const auto implied = expected.find(steps[i].name);
+        if (implied == expected.end() || outcome.message != nullptr) {
+            result.complete = false;
+        } else {
+            phase.implied = implied->second;
+        }
+        result.measuredTotal += phase.measured;
+        result.impliedTotal += phase.implied;
+        result.phases.push_back(std::move(phase));
     }
+    finishUpdateRun(run);
+    result.portSleepMs = rig.sleptMs();
     return result;
 }
 

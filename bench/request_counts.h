@@ -21,6 +21,7 @@ struct RunCount {
     std::uint64_t measuredTotal = 0;
     std::uint64_t impliedTotal = 0;
     unsigned long portSleepMs = 0;  // the 1 ms waits of the serial-flash port
+    bool complete = true;           // every step ran and has an implied count
 };
 
 RunCount countRequests(const Scenario& s);

@@ -1,6 +1,14 @@
 #include "camsim/sim_platform.h"
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "transport/xu.h"
@@ -13,6 +21,12 @@ constexpr Guid kNodeTypeCameraTerminal = {
     0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC0}};
 constexpr Guid kNodeTypeProcessing = {
     0xDFF229E5, 0xF70F, 0x11D0, {0xB9, 0x17, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+
+std::string processToken() {
+    char token[16];
+    std::snprintf(token, sizeof token, "%x", static_cast<unsigned>(getpid()));
+    return token;
+}
 
 bool isCamera(SimDeviceKind kind) {
     return kind == SimDeviceKind::camera || kind == SimDeviceKind::cameraNoNode;
@@ -109,8 +123,9 @@ public:
             if (pathUnreadable_ && isCamera(kind_)) {
                 return hr::fail;
             }
-            value = "\\\\?\\usb#vid_1d6b&pid_0c45&mi_00#7&2a41c3&0&000" + std::to_string(index_) +
-                    "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+            // The instance part names this process: each process emulates a camera of its own.
+            value = "\\\\?\\usb#vid_1d6b&pid_0c45&mi_00#7&" + processToken() + "&0&000" +
+                    std::to_string(index_) + "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
             return hr::ok;
         }
         return hr::invalidArg;

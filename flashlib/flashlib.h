@@ -75,6 +75,8 @@ int CamOpen(int& slot);
 int CamOpen();
 std::uint8_t CamClose(int slot);
 std::uint8_t CamClose();
+// The open camera's device path; "" when slot 0 is closed.
+const char* CamDevicePath();
 std::uint8_t CamRegWrite(int slot, std::uint16_t reg, std::uint8_t value);
 std::uint8_t CamRegWrite(std::uint16_t reg, std::uint8_t value);
 std::uint8_t CamRegRead(int slot, std::uint16_t reg, std::uint8_t* value);

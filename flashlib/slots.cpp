@@ -90,6 +90,12 @@ int CamOpen() {
     return CamOpen(slot);
 }
 
+const char* CamDevicePath() {
+    const LibraryState& state = libraryState();
+    return state.slots[0].open != 0 && state.ops.devicePath != nullptr ? state.ops.devicePath()
+                                                                       : "";
+}
+
 std::uint8_t CamClose(int slot) {
     if (!isOpen(slot)) {
         return 0;

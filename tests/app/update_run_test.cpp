@@ -1,6 +1,17 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+#include <cstring>
+#include <thread>
+
 #include "app/app_rig.h"
+#include "app/camera_hold.h"
 #include "app/messages.h"
 #include "support/trace_query.h"
 
@@ -157,6 +168,60 @@ TEST(Outcomes, AnImageFileThatIsMissingOrTheWrongSizeChangesNothing) {
         EXPECT_TRUE(r.rig.camera->flash().writeProtectAsserted());
         EXPECT_EQ(r.rig.platform.stats().uninitializeCalls, 1);
     }
+}
+
+#ifndef _WIN32
+// Reading a FIFO without a writer would wait forever with the dialog disabled; a directory, a
+// device or a socket holds no image either. Each is refused at once, before anything changes.
+TEST(Outcomes, AnImagePathThatIsNotARegularFileIsRefusedAtOnce) {
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> kinds = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"directory", [](const std::string& p) { std::filesystem::create_directory(p); }},
+        {"device", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"socket",
+         [](const std::string& p) {
+             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             ASSERT_LT(p.size(), sizeof address.sun_path);
+             std::strcpy(address.sun_path, p.c_str());
+             ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+             ::close(fd);
+         }},
+    };
+    for (const auto& [name, make] : kinds) {
+        SCOPED_TRACE(name);
+        AppRun r(cameraFor({}));
+        r.images.remove("CAMERA_2E7B91D4.bin");
+        make(r.images.directory() + "CAMERA_2E7B91D4.bin");
+        EXPECT_EQ(r.run(), text::loadFail);
+        EXPECT_EQ(r.flash(), cameraFor({}).firmware);
+        EXPECT_TRUE(r.rig.camera->flash().writeProtectAsserted());
+    }
+}
+#endif
+
+// A second updater started on the same camera: the one that finds the camera held refuses it
+// before any change, with the in-use message, and closes it; once the hold is gone a run goes on.
+TEST(Outcomes, ACameraHeldByAnotherRunIsRefusedUntouched) {
+    AppRun r(cameraFor({}));
+    ASSERT_GT(CamOpen(), 0);
+    const std::string path = CamDevicePath();
+    CamClose();
+    ASSERT_FALSE(path.empty());
+    CameraHold other;
+    // On another thread, as another process would hold it (a Windows mutex is re-entrant).
+    std::thread([&] { ASSERT_TRUE(other.acquire(path)); }).join();
+    const std::uint64_t before = r.rig.platform.stats().propertyRequests;
+    EXPECT_EQ(r.run(), text::deviceInUse);
+    EXPECT_EQ(r.flash(), cameraFor({}).firmware);
+    EXPECT_EQ(r.rig.platform.stats().uninitializeCalls, 2);
+    const std::uint64_t refusedRun = r.rig.platform.stats().propertyRequests - before;
+
+    std::thread([&] { other.release(); }).join();
+    EXPECT_EQ(r.run(), text::success);
+    // The refused run made no request past the camera search.
+    EXPECT_EQ(refusedRun, before);
 }
 
 TEST(Outcomes, AFailedEraseIsReportedAsSuchWithTheProtectionLifted) {

@@ -1,16 +1,9 @@
+#include <windows.h>
+
 #include "app/image_file.h"
-
-#include <cstdio>
-
 #include "transport/debug_log.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace brivane {
-
-#ifdef _WIN32
 
 bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& image) {
     // No sharing: no other program may hold the file open, and none can open it meanwhile.
@@ -18,6 +11,12 @@ bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& image) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         debugLog("image %s: cannot open (error %lu)", path.c_str(), GetLastError());
+        return false;
+    }
+    // A pipe, a console or a device is refused before a byte is read: reading one may block.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        debugLog("image %s: not a regular file", path.c_str());
+        CloseHandle(file);
         return false;
     }
     std::vector<std::uint8_t> data(kImageSize + 1);
@@ -42,30 +41,5 @@ bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& image) {
     image = std::move(data);
     return true;
 }
-
-#else
-
-bool loadImageFile(const std::string& path, std::vector<std::uint8_t>& image) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        debugLog("image %s: cannot open", path.c_str());
-        return false;
-    }
-    // One byte more than an image: a longer file is refused, not cut.
-    std::vector<std::uint8_t> data(kImageSize + 1);
-    const std::size_t total = std::fread(data.data(), 1, data.size(), file);
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError || total != kImageSize) {
-        debugLog("image %s: %s (%zu bytes)", path.c_str(), readError ? "read failed" : "wrong size",
-                 total);
-        return false;
-    }
-    data.resize(kImageSize);
-    image = std::move(data);
-    return true;
-}
-
-#endif
 
 }  // namespace brivane
