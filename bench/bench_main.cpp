@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/messages.h"
 #include "bench/bench_rig.h"
 #include "bench/request_counts.h"
 #include "transport/xu.h"
@@ -70,7 +71,7 @@ void updateRun(benchmark::State& state) {
     const std::string images = writeImages(kDefault);
     for (auto _ : state) {
         BenchRig rig(kDefault);
-        if (runWorker(images) != "Update FW success !!") {
+        if (runWorker(images) != text::success) {
             state.SkipWithError("the update did not succeed");
         }
     }

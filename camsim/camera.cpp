@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "camsim/chips.h"
-#include "transport/xu.h"
+#include "camsim/wire.h"
 
 namespace brivane::camsim {
 namespace {
@@ -110,21 +110,37 @@ bool EmulatedCamera::writeGuardOpen() const {
     return true;
 }
 
+bool EmulatedCamera::zeroFrom(const std::uint8_t* data, std::size_t from, std::size_t to) const {
+    if (!config_.strict.fixedBytes) {
+        return true;
+    }
+    for (std::size_t i = from; i < to; ++i) {
+        if (data[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 HResult EmulatedCamera::handle(std::uint32_t selector, std::uint32_t flags, std::uint8_t* data,
                                std::uint32_t length) {
-    if ((flags & (ksflags::setSupport | ksflags::basicSupport)) != 0) {
+    if ((flags & (wire::kFlagSetSupport | wire::kFlagBasicSupport)) != 0) {
         return hr::ok;
     }
     if (selector < 1 || selector > 5) {
         return hr::notFound;
     }
-    if (data == nullptr || length != kPayloadLength[selector]) {
+    if (data == nullptr || length != wire::kLength[selector]) {
         return hr::insufficientBuffer;
     }
-    const bool set = (flags & ksflags::set) != 0;
-    const bool get = (flags & ksflags::get) != 0;
+    const bool set = (flags & wire::kFlagSet) != 0;
+    const bool get = (flags & wire::kFlagGet) != 0;
     if (set == get) {
         return hr::invalidArg;
+    }
+    // A GET is made with a zeroed buffer.
+    if (get && !zeroFrom(data, 0, length)) {
+        return hr::genFailure;
     }
     switch (selector) {
         case 1:
@@ -143,9 +159,13 @@ HResult EmulatedCamera::handle(std::uint32_t selector, std::uint32_t flags, std:
 HResult EmulatedCamera::registerControl(bool set, std::uint8_t* data) {
     if (set) {
         const auto address = static_cast<std::uint16_t>(data[0] | data[1] << 8);
-        if (data[3] == 0xFF) {
+        if (data[3] == wire::kRegisterReadMark) {
+            // The read marker's value byte is 0.
+            if (!zeroFrom(data, 2, 3)) {
+                return hr::genFailure;
+            }
             pendingRegisterRead_ = address;
-        } else if (data[3] == 0x00) {
+        } else if (data[3] == wire::kRegisterWriteMark) {
             writeRegister(address, data[2]);
         } else {
             return hr::genFailure;
@@ -160,7 +180,7 @@ HResult EmulatedCamera::registerControl(bool set, std::uint8_t* data) {
     data[0] = static_cast<std::uint8_t>(address);
     data[1] = static_cast<std::uint8_t>(address >> 8);
     data[2] = readRegister(address);
-    data[3] = 0xFF;
+    data[3] = wire::kRegisterReadMark;
     return hr::ok;
 }
 
@@ -193,7 +213,11 @@ HResult EmulatedCamera::memoryControl(bool set, std::uint8_t* data) {
     }
     const auto address = static_cast<std::uint16_t>(data[0] | data[1] << 8);
     const std::uint8_t kind = data[2];
-    if (kind == kKindDeviceErase) {
+    if (kind == wire::kKindErase) {
+        // Address 0 and nine zero bytes.
+        if (!zeroFrom(data, 0, 2) || !zeroFrom(data, 3, 12)) {
+            return hr::genFailure;
+        }
         ++counters_.deviceErases;
         if (config_.faults.eraseRefused) {
             return hr::genFailure;
@@ -201,20 +225,29 @@ HResult EmulatedCamera::memoryControl(bool set, std::uint8_t* data) {
         eraseChip();
         return hr::ok;
     }
-    if (kind == kKindCommandWord) {
+    if (kind == wire::kKindCommand) {
+        if (!zeroFrom(data, 0, 2) || !zeroFrom(data, 6, 12)) {
+            return hr::genFailure;
+        }
         ++counters_.commandWords;
         return hr::ok;
     }
-    const std::uint8_t count = kind & 0x7F;
-    if (count > 8 || (oneBytePerRequest() && count > 1)) {
+    const std::uint8_t count = kind & wire::kKindCountMask;
+    if (count > wire::kMaxCount || (oneBytePerRequest() && count > 1)) {
         return hr::genFailure;
     }
-    if ((kind & kKindReadRequest) != 0) {
+    if ((kind & wire::kKindRead) != 0) {
+        if (!zeroFrom(data, 3, 12)) {
+            return hr::genFailure;
+        }
         readAddress_ = address;
         readCount_ = count;
         readPending_ = true;
         ++counters_.memoryReadRequests;
         return hr::ok;
+    }
+    if (!zeroFrom(data, 3 + count, 12)) {
+        return hr::genFailure;
     }
     ++counters_.memoryWriteRequests;
     for (int i = 0; i < count; ++i) {
@@ -225,6 +258,10 @@ HResult EmulatedCamera::memoryControl(bool set, std::uint8_t* data) {
 
 HResult EmulatedCamera::romControl(bool set, std::uint8_t* data) {
     if (set) {
+        // The request asks for the fixed count, and nothing follows it.
+        if (config_.strict.fixedBytes && (data[2] != wire::kRomCount || !zeroFrom(data, 3, 12))) {
+            return hr::genFailure;
+        }
         pendingRomRead_ = static_cast<std::uint16_t>(data[0] | data[1] << 8);
         return hr::ok;
     }
@@ -258,7 +295,15 @@ HResult EmulatedCamera::infoControl(bool set, std::uint8_t* data) {
 std::uint8_t EmulatedCamera::readRegister(std::uint16_t address) {
     switch (address) {
         case r::portReady:
-            return config_.faults.portNeverReady ? 0 : 1;
+            if (config_.faults.portNeverReady) {
+                return 0;
+            }
+            if (portBusyPolls_ > 0) {
+                --portBusyPolls_;
+                return 0;
+            }
+            latchReceived();
+            return 1;
         case r::gpioInput: {
             // Pins not driven read their strap; pin 5 of row 20's variant is strapped high.
             const std::uint8_t strap = (config_.chipRow == 20 && config_.variant) ? 0x20 : 0x00;
@@ -284,10 +329,15 @@ void EmulatedCamera::writeRegister(std::uint16_t address, std::uint8_t value) {
             return;
         case r::portStart:
             regs_[address] = value;
+            portBusyPolls_ = config_.strict.portReadyPolls;
             if (value == 1) {
                 flash_->shift(regs_[r::portTransmit]);
             } else if (value == 2) {
-                regs_[r::portReceive] = flash_->selected() ? flash_->shift(0xFF) : 0xFF;
+                // The byte reaches 0x1083 when the port reports ready.
+                received_ = flash_->selected() ? flash_->shift(0xFF) : 0xFF;
+                if (portBusyPolls_ == 0) {
+                    latchReceived();
+                }
             }
             return;
         case r::variantProbe:
@@ -307,6 +357,16 @@ void EmulatedCamera::writeRegister(std::uint16_t address, std::uint8_t value) {
     }
 }
 
+void EmulatedCamera::latchReceived() {
+    if (!received_) {
+        return;
+    }
+    // The receive register only sets bits: a host must clear it before each receive.
+    regs_[r::portReceive] =
+        config_.strict.receiveNeedsClear ? regs_[r::portReceive] | *received_ : *received_;
+    received_.reset();
+}
+
 void EmulatedCamera::updateChipSelect() {
     const bool active = (regs_[r::portEnable] & 1) != 0 && regs_[r::chipSelect] == 0;
     if (active) {
@@ -317,6 +377,11 @@ void EmulatedCamera::updateChipSelect() {
 }
 
 std::uint8_t EmulatedCamera::readFlash(std::uint16_t address) {
+    // A part busy with an erase or a status write ignores the controller's read command; its
+    // output floats and the controller's input, pulled down, reads 0.
+    if (config_.strict.busyReads && flash_->busy()) {
+        return 0x00;
+    }
     std::uint8_t value = flash_->memory()[address];
     for (std::size_t i = 0; i < config_.faults.corruptReads.size(); ++i) {
         const CorruptRead& c = config_.faults.corruptReads[i];

@@ -29,6 +29,16 @@ struct CameraFaults {
     bool infoFails = false;
 };
 
+// How strictly the camera holds the host to the rules a real camera and its driver enforce. Each
+// rule can be turned off only where a test needs a lenient camera to show what the rule catches.
+struct Strictness {
+    bool requestFrame = true;  // flags exactly GET, SET or a support query, Reserved 0
+    bool fixedBytes = true;    // payload bytes the layouts fix (markers, counts, zeros) hold them
+    bool receiveNeedsClear = true;  // 0x1083 must be written 0 before a receive: it only sets bits
+    bool busyReads = true;          // a memory read while the flash is busy returns no flash data
+    std::uint32_t portReadyPolls = 0;  // after each start, polls of 0x1084 that read not ready
+};
+
 struct CameraConfig {
     int chipRow = 18;
     bool variant = false;                  // the variant probe of rows 15 and 20 answers yes
@@ -45,6 +55,7 @@ struct CameraConfig {
     std::uint8_t blockHigh = 0xC0;  // the register at info word + 8
     FlashImage firmware{};          // the flash contents at power-up
     CameraFaults faults;
+    Strictness strict;
 };
 
 class EmulatedCamera {
@@ -59,6 +70,7 @@ public:
     FlashModel& flash() { return *flash_; }
     std::uint8_t reg(std::uint16_t address) const { return regs_[address]; }
     const std::array<std::uint8_t, 0x10000>& rom() const { return rom_; }
+    const Strictness& strictness() const { return config_.strict; }
 
     // For tests: what the controller was asked to do.
     struct Counters {
@@ -91,6 +103,8 @@ private:
     void eraseChip();
     void waitFlashIdle();
     void spiCommand(std::initializer_list<std::uint8_t> bytes);
+    void latchReceived();
+    bool zeroFrom(const std::uint8_t* data, std::size_t from, std::size_t to) const;
 
     CameraConfig config_;
     std::array<std::uint8_t, 0x10000> rom_{};
@@ -109,6 +123,8 @@ private:
     std::uint8_t readCount_ = 0;
     bool readPending_ = false;
     std::array<std::uint8_t, 8> sensorBytes_{};
+    std::uint32_t portBusyPolls_ = 0;       // ready polls left before the port reads ready
+    std::optional<std::uint8_t> received_;  // a received byte not yet latched into 0x1083
     Counters counters_;
 };
 

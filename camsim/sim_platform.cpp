@@ -11,16 +11,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "transport/xu.h"
+#include "camsim/wire.h"
 
 namespace brivane::camsim {
 namespace {
-
-// Node types of a UVC camera's topology as the capture filter reports them.
-constexpr Guid kNodeTypeCameraTerminal = {
-    0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC0}};
-constexpr Guid kNodeTypeProcessing = {
-    0xDFF229E5, 0xF70F, 0x11D0, {0xB9, 0x17, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 
 std::string processToken() {
     char token[16];
@@ -51,7 +45,7 @@ public:
     SimTopology(SimPlatform& platform, SimDeviceKind kind) : platform_(platform), kind_(kind) {}
     HResult nodeCount(std::uint32_t& count) override {
         count = kind_ == SimDeviceKind::camera ? 4 : 3;
-        return hr::ok;
+        return platform_.okFor(ComCall::nodeCount);
     }
     HResult nodeType(std::uint32_t node, Guid& type) override {
         std::uint32_t count = 0;
@@ -59,10 +53,10 @@ public:
         if (node >= count) {
             return hr::invalidArg;
         }
-        type = node == 0   ? kNodeTypeCameraTerminal
-               : node == 1 ? kNodeTypeProcessing
-                           : kNodeTypeDevSpecific;
-        return hr::ok;
+        type = node == 0   ? wire::kNodeCameraTerminal
+               : node == 1 ? wire::kNodeProcessing
+                           : wire::kNodeExtensionUnit;
+        return platform_.okFor(ComCall::nodeType);
     }
     HResult createNodeControl(std::uint32_t node, std::unique_ptr<KsControl>& control) override {
         std::uint32_t count = 0;
@@ -71,7 +65,7 @@ public:
             return hr::invalidArg;
         }
         control = std::make_unique<SimControl>(platform_, kind_, node);
-        return hr::ok;
+        return platform_.okFor(ComCall::createNodeControl);
     }
 
 private:
@@ -94,11 +88,11 @@ public:
             return hr::noInterface;
         }
         topology = std::make_unique<SimTopology>(platform_, kind_);
-        return hr::ok;
+        return platform_.okFor(ComCall::queryTopology);
     }
     HResult queryControl(KsControl*& control) override {
         control = &control_;
-        return hr::ok;
+        return platform_.okFor(ComCall::queryControl);
     }
 
 private:
@@ -144,12 +138,12 @@ public:
     HResult bindPropertyBag(std::unique_ptr<KsPropertyBag>& bag) override {
         bag = std::make_unique<SimPropertyBag>(kind_, index_,
                                                platform_.faults().devicePathUnreadable);
-        return hr::ok;
+        return platform_.okFor(ComCall::bindPropertyBag);
     }
     HResult bindFilter(std::unique_ptr<KsFilter>& filter) override {
         ++platform_.stats().filterBinds[static_cast<std::size_t>(index_)];
         filter = std::make_unique<SimFilter>(platform_, kind_);
-        return hr::ok;
+        return platform_.okFor(ComCall::bindFilter);
     }
 
 private:
@@ -234,10 +228,23 @@ HResult SimPlatform::dispatch(SimDeviceKind kind, std::uint32_t nodeOfControl, c
     }
     const std::uint32_t xuNode =
         kind == SimDeviceKind::camera ? kCameraXuNode : kNoNodeCameraXuNode;
-    if (!isCamera(kind) || camera_ == nullptr || p.nodeId != xuNode || p.set != kXuPropertySet) {
+    if (!isCamera(kind) || camera_ == nullptr || p.nodeId != xuNode ||
+        p.set != wire::kPropertySet) {
         return hr::setNotFound;
     }
-    return camera_->handle(p.id, p.flags, data, length);
+    // The driver takes a node request only with one of these flag words and Reserved 0.
+    const bool probe = p.flags == (wire::kFlagSetSupport | wire::kFlagTopology) ||
+                       p.flags == (wire::kFlagBasicSupport | wire::kFlagTopology);
+    if (camera_->strictness().requestFrame &&
+        (p.reserved != 0 || !(probe || p.flags == (wire::kFlagGet | wire::kFlagTopology) ||
+                              p.flags == (wire::kFlagSet | wire::kFlagTopology)))) {
+        return hr::invalidArg;
+    }
+    const HResult result = camera_->handle(p.id, p.flags, data, length);
+    if (result == hr::ok) {
+        return okFor(probe ? ComCall::nodeProbe : ComCall::request);
+    }
+    return result;
 }
 
 }  // namespace brivane::camsim

@@ -23,12 +23,27 @@ enum class SimDeviceKind {
 
 std::optional<SimDeviceKind> simDeviceKindByName(std::string_view name);
 
+// The COM-shaped calls of the platform, each of which can answer S_FALSE (success, but not
+// S_OK) with a valid object, to show which calls the host requires to be exactly S_OK.
+enum class ComCall : std::uint32_t {
+    bindPropertyBag = 1u << 0,
+    bindFilter = 1u << 1,
+    queryTopology = 1u << 2,
+    queryControl = 1u << 3,
+    nodeCount = 1u << 4,
+    nodeType = 1u << 5,
+    createNodeControl = 1u << 6,
+    nodeProbe = 1u << 7,  // the support query that finds the extension unit
+    request = 1u << 8,    // a GET or SET of one of the camera's controls
+};
+
 struct PlatformFaults {
     std::uint64_t failRequest = 0;  // the N-th property request fails (1-based; 0: none)
     std::uint64_t unplugFrom = 0;   // every property request from the N-th on fails
     bool noEnumerator = false;      // the device enumerator cannot be created
     bool devicePathUnreadable = false;
-    std::uint32_t latencyUs = 0;  // each property request takes this long
+    std::uint32_t latencyUs = 0;     // each property request takes this long
+    std::uint32_t falseResults = 0;  // ComCall bits: these calls answer S_FALSE
 };
 
 // Topology of the emulated camera: camera terminal, processing unit, another vendor's
@@ -63,6 +78,11 @@ public:
 
     const std::vector<SimDeviceKind>& devices() const { return devices_; }
     PlatformFaults& faults() { return faults_; }
+    // S_OK, or S_FALSE when the options ask this call to answer so.
+    HResult okFor(ComCall call) const {
+        return (faults_.falseResults & static_cast<std::uint32_t>(call)) != 0 ? hr::falseResult
+                                                                              : hr::ok;
+    }
 
 private:
     std::vector<SimDeviceKind> devices_;

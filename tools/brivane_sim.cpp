@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "app/headless_host.h"
+#include "app/messages.h"
 #include "app/program_directory.h"
 #include "app/scaled_clock.h"
 #include "app/update_app.h"
@@ -165,5 +166,5 @@ int main(int argc, char** argv) {
     if (options.dumpFlashFile && !writeFile(*options.dumpFlashFile, camera->flash().memory())) {
         std::fprintf(stderr, "--dump-flash: cannot write %s\n", options.dumpFlashFile->c_str());
     }
-    return result == "Update FW success !!" ? 0 : 1;
+    return result == text::success ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "brivane_version.h"
 #include "camsim/chips.h"
 
 namespace brivane::sim {
@@ -109,31 +110,19 @@ camsim::FlashImage demoImage(const SimOptions& options, const camsim::FirmwareId
     return camsim::makeFirmwareImage(layout);
 }
 
-std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions& options) {
-    CLI::App app{
-        "brivane-sim: the Brivane firmware update run against an emulated camera.\n"
-        "Prints the status line and the result message; the last line is the result.\n"
-        "Exit status: 0 update succeeded, 1 any other outcome, 2 bad options."};
-    app.get_formatter()->column_width(34);
-
-    bool headless = false;
-    app.add_flag("--headless", headless, "run without a window (the default)");
-    app.add_flag("--gui", options.gui, "show the update dialog")->excludes("--headless");
-
-    int chip = 18;
-    app.add_option("--chip", chip, "controller chip row, 0 to 22")
+void addEmulationOptions(CLI::App& app, SimOptions& options, EmulationOptionText& text) {
+    app.add_option("--chip", text.chip, "controller chip row, 0 to 22")
         ->check(CLI::Range(0, camsim::kCameraChipCount - 1))
         ->capture_default_str();
     app.add_flag("--variant", options.camera.variant, "the chip's variant probe answers yes");
-    std::uint8_t revision = 0;
-    auto* revisionOption = addNumber(app, "--revision", revision, 0xFF, "chip id revision byte");
+    text.revisionOption =
+        addNumber(app, "--revision", text.revision, 0xFF, "chip id revision byte");
 
-    std::string flash = "mx25l512";
     std::vector<std::string> partNames;
     for (const auto& p : camsim::allFlashParts()) {
         partNames.emplace_back(p.name);
     }
-    app.add_option("--flash", flash, "flash part")
+    app.add_option("--flash", text.flash, "flash part")
         ->check(CLI::IsMember(partNames))
         ->capture_default_str();
     addNumber(app, "--flash-type-register", options.camera.flashTypeRegister, 0xFF,
@@ -145,28 +134,92 @@ std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions
     addNumber(app, "--block-high", options.camera.blockHigh, 0xFF,
               "register at info word + 8: high byte of the configuration block (default 0xC0)");
     addNumber(app, "--in-use", options.camera.inUse, 0xFF, "register 0x1061");
-    std::string firmwareId = "2e7b91d4";
-    app.add_option("--firmware-id", firmwareId, "the 4 id bytes at 0xC006 of the current firmware")
+    app.add_option("--firmware-id", text.firmwareId,
+                   "the 4 id bytes at 0xC006 of the current firmware")
         ->type_name("HEX8")
         ->capture_default_str();
-
-    app.add_option("--image-dir", options.imageDir,
-                   "where the image files are looked up (default: the program's directory)")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option("--write-images", options.writeImagesDir,
-                   "write the two image files for these options into DIR and exit");
-
-    std::string devices = "camera";
-    app.add_option("--devices", devices,
+    app.add_option("--devices", text.devices,
                    "video-capture devices in order: camera, camera-nonode, webcam, noname")
         ->capture_default_str();
-    std::vector<std::string> faults;
-    app.add_option("--fault", faults,
+    app.add_option("--fault", text.faults,
                    "fail:N, unplug:N, corrupt:ADDR[@K], bad-cell:ADDR, busy, not-ready, "
                    "no-erase, no-info (repeatable)")
         ->type_name("SPEC");
     addNumber(app, "--latency-us", options.platformFaults.latencyUs, 10000000,
               "each request takes N microseconds");
+    addNumber(app, "--port-ready-polls", options.camera.strict.portReadyPolls, 1000,
+              "polls of the serial-flash port before it reads ready (default 0)");
+    app.add_flag("--lenient", text.lenient,
+                 "a camera that forgives request-frame, payload, port and busy-flash mistakes");
+}
+
+std::optional<int> finishEmulationOptions(const EmulationOptionText& text, SimOptions& options) {
+    options.camera.chipRow = text.chip;
+    if (text.revisionOption->count() > 0) {
+        options.camera.revision = text.revision;
+    }
+    options.camera.flash = *camsim::flashPartByName(text.flash);
+    if (!parseFirmwareId(text.firmwareId, options.firmwareId)) {
+        std::fprintf(stderr, "--firmware-id: '%s' is not 8 hexadecimal digits\n",
+                     text.firmwareId.c_str());
+        return 2;
+    }
+    options.devices.clear();
+    std::stringstream list(text.devices);
+    for (std::string name; std::getline(list, name, ',');) {
+        const auto kind = camsim::simDeviceKindByName(name);
+        if (!kind) {
+            std::fprintf(stderr,
+                         "--devices: unknown device '%s' (camera, camera-nonode, webcam, noname)\n",
+                         name.c_str());
+            return 2;
+        }
+        options.devices.push_back(*kind);
+    }
+    for (const std::string& fault : text.faults) {
+        std::string error;
+        if (!applyFault(fault, options.camera.faults, options.platformFaults, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+    }
+    if (text.lenient) {
+        const std::uint32_t polls = options.camera.strict.portReadyPolls;
+        options.camera.strict = {.requestFrame = false,
+                                 .fixedBytes = false,
+                                 .receiveNeedsClear = false,
+                                 .busyReads = false,
+                                 .portReadyPolls = polls};
+    }
+
+    camsim::FirmwareLayout current;
+    current.chipRow = text.chip;
+    current.id = options.firmwareId;
+    current.configByte = options.configByte;
+    current.blockHigh = options.camera.blockHigh;
+    current.seed = kCurrentFirmwareSeed;
+    options.camera.firmware = camsim::makeFirmwareImage(current);
+    return std::nullopt;
+}
+
+std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions& options) {
+    CLI::App app{
+        "brivane-sim: the Brivane firmware update run against an emulated camera.\n"
+        "Prints the status line and the result message; the last line is the result.\n"
+        "Exit status: 0 update succeeded, 1 any other outcome, 2 bad options."};
+    app.get_formatter()->column_width(34);
+    app.set_version_flag("--version", std::string("brivane-sim ") + kVersion);
+
+    bool headless = false;
+    app.add_flag("--headless", headless, "run without a window (the default)");
+    app.add_flag("--gui", options.gui, "show the update dialog")->excludes("--headless");
+    EmulationOptionText text;
+    addEmulationOptions(app, options, text);
+    app.add_option("--image-dir", options.imageDir,
+                   "where the image files are looked up (default: the program's directory)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--write-images", options.writeImagesDir,
+                   "write the two image files for these options into DIR and exit");
     app.add_option("--time-scale", options.timeScale,
                    "scales the dialog's 500/100/3000 ms waits and the flash port's 1 ms polls; 0 "
                    "skips them")
@@ -180,45 +233,7 @@ std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions
         const int status = app.exit(e);
         return status == 0 ? 0 : 2;
     }
-
-    options.camera.chipRow = chip;
-    if (revisionOption->count() > 0) {
-        options.camera.revision = revision;
-    }
-    options.camera.flash = *camsim::flashPartByName(flash);
-    if (!parseFirmwareId(firmwareId, options.firmwareId)) {
-        std::fprintf(stderr, "--firmware-id: '%s' is not 8 hexadecimal digits\n",
-                     firmwareId.c_str());
-        return 2;
-    }
-    options.devices.clear();
-    std::stringstream list(devices);
-    for (std::string name; std::getline(list, name, ',');) {
-        const auto kind = camsim::simDeviceKindByName(name);
-        if (!kind) {
-            std::fprintf(stderr,
-                         "--devices: unknown device '%s' (camera, camera-nonode, webcam, noname)\n",
-                         name.c_str());
-            return 2;
-        }
-        options.devices.push_back(*kind);
-    }
-    for (const std::string& fault : faults) {
-        std::string error;
-        if (!applyFault(fault, options.camera.faults, options.platformFaults, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 2;
-        }
-    }
-
-    camsim::FirmwareLayout current;
-    current.chipRow = chip;
-    current.id = options.firmwareId;
-    current.configByte = options.configByte;
-    current.blockHigh = options.camera.blockHigh;
-    current.seed = kCurrentFirmwareSeed;
-    options.camera.firmware = camsim::makeFirmwareImage(current);
-    return std::nullopt;
+    return finishEmulationOptions(text, options);
 }
 
 }  // namespace brivane::sim

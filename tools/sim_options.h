@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "camsim/camera.h"
 #include "camsim/sim_platform.h"
 
@@ -25,6 +27,24 @@ struct SimOptions {
     std::optional<std::string> traceFile;
     std::optional<std::string> dumpFlashFile;
 };
+
+// The text of the emulated camera's options until they are checked.
+struct EmulationOptionText {
+    int chip = 18;
+    std::uint8_t revision = 0;
+    CLI::Option* revisionOption = nullptr;
+    std::string flash = "mx25l512";
+    std::string firmwareId = "2e7b91d4";
+    std::string devices = "camera";
+    std::vector<std::string> faults;
+    bool lenient = false;
+};
+
+// The emulated camera's, the machine's and the faults' options, added to a command line (shared
+// by brivane-sim and brivanectl --emulated); then their checks. finishEmulationOptions returns 2
+// (message on standard error) for options that do not hold together, nothing when they do.
+void addEmulationOptions(CLI::App& app, SimOptions& options, EmulationOptionText& text);
+std::optional<int> finishEmulationOptions(const EmulationOptionText& text, SimOptions& options);
 
 // Parses the command line. Returns the exit status when the program should stop here (help:
 // 0; bad options: 2, with the message on standard error), or nothing to go on with `options`

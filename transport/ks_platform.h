@@ -62,7 +62,12 @@ inline constexpr std::uint32_t basicSupport = 0x200;
 inline constexpr std::uint32_t topology = 0x10000000;
 }  // namespace ksflags
 
-// {941C7AC0-C559-11D0-8A2B-00A0C9255AC1}: the node type of a vendor-specific extension unit.
+// Node types of a UVC camera's topology nodes: camera terminal, processing unit, and the
+// vendor-specific extension unit {941C7AC0-C559-11D0-8A2B-00A0C9255AC1}.
+inline constexpr Guid kNodeTypeCameraTerminal = {
+    0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC0}};
+inline constexpr Guid kNodeTypeProcessing = {
+    0xDFF229E5, 0xF70F, 0x11D0, {0xB9, 0x17, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 inline constexpr Guid kNodeTypeDevSpecific = {
     0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC1}};
 

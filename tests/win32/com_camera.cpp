@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 
+#include "camsim/wire.h"
 #include "transport/win32/ks_topology_info.h"
 #include "transport/xu.h"
 
@@ -76,7 +77,8 @@ public:
         if (returned != nullptr) {
             *returned = 0;
         }
-        if ((node_ && p.nodeId != *node_) || p.nodeId != kXuNode || p.set != kXuPropertySet) {
+        if ((node_ && p.nodeId != *node_) || p.nodeId != kXuNode ||
+            p.set != brivane::camsim::wire::kPropertySet) {
             return static_cast<HRESULT>(0x80070492);  // ERROR_SET_NOT_FOUND
         }
         return machine->camera->handle(p.id, p.flags, static_cast<std::uint8_t*>(data), dataLength);
@@ -92,11 +94,18 @@ private:
     std::optional<ULONG> node_;
 };
 
+GUID toGuid(const brivane::Guid& g) {
+    GUID out;
+    static_assert(sizeof out == sizeof g);
+    std::memcpy(&out, &g, sizeof out);
+    return out;
+}
+
 // Camera terminal, processing unit, the extension unit.
 const GUID kNodeTypes[] = {
-    {0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC0}},
-    {0xDFF229E5, 0xF70F, 0x11D0, {0xB9, 0x17, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}},
-    {0x941C7AC0, 0xC559, 0x11D0, {0x8A, 0x2B, 0x00, 0xA0, 0xC9, 0x25, 0x5A, 0xC1}},
+    toGuid(brivane::camsim::wire::kNodeCameraTerminal),
+    toGuid(brivane::camsim::wire::kNodeProcessing),
+    toGuid(brivane::camsim::wire::kNodeExtensionUnit),
 };
 
 class TopologyObject : public Object<IKsTopologyInfo> {
