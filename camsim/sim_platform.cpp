@@ -1,12 +1,5 @@
 #include "camsim/sim_platform.h"
 
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -15,12 +8,6 @@
 
 namespace brivane::camsim {
 namespace {
-
-std::string processToken() {
-    char token[16];
-    std::snprintf(token, sizeof token, "%x", static_cast<unsigned>(getpid()));
-    return token;
-}
 
 bool isCamera(SimDeviceKind kind) {
     return kind == SimDeviceKind::camera || kind == SimDeviceKind::cameraNoNode;
@@ -103,8 +90,11 @@ private:
 
 class SimPropertyBag : public KsPropertyBag {
 public:
-    SimPropertyBag(SimDeviceKind kind, int index, bool pathUnreadable)
-        : kind_(kind), index_(index), pathUnreadable_(pathUnreadable) {}
+    SimPropertyBag(SimDeviceKind kind, int index, bool pathUnreadable, std::string instance)
+        : kind_(kind),
+          index_(index),
+          pathUnreadable_(pathUnreadable),
+          instance_(std::move(instance)) {}
     HResult read(const std::string& name, std::string& value) override {
         if (name == "FriendlyName") {
             if (kind_ == SimDeviceKind::noname) {
@@ -117,8 +107,7 @@ public:
             if (pathUnreadable_ && isCamera(kind_)) {
                 return hr::fail;
             }
-            // The instance part names this process: each process emulates a camera of its own.
-            value = "\\\\?\\usb#vid_1d6b&pid_0c45&mi_00#7&" + processToken() + "&0&000" +
+            value = "\\\\?\\usb#vid_1d6b&pid_0c45&mi_00#7&" + instance_ + "&0&000" +
                     std::to_string(index_) + "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
             return hr::ok;
         }
@@ -129,6 +118,7 @@ private:
     SimDeviceKind kind_;
     int index_;
     bool pathUnreadable_;
+    std::string instance_;
 };
 
 class SimDevice : public KsDevice {
@@ -136,8 +126,8 @@ public:
     SimDevice(SimPlatform& platform, SimDeviceKind kind, int index)
         : platform_(platform), kind_(kind), index_(index) {}
     HResult bindPropertyBag(std::unique_ptr<KsPropertyBag>& bag) override {
-        bag = std::make_unique<SimPropertyBag>(kind_, index_,
-                                               platform_.faults().devicePathUnreadable);
+        bag = std::make_unique<SimPropertyBag>(
+            kind_, index_, platform_.faults().devicePathUnreadable, platform_.instance());
         return platform_.okFor(ComCall::bindPropertyBag);
     }
     HResult bindFilter(std::unique_ptr<KsFilter>& filter) override {

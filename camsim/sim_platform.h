@@ -77,6 +77,10 @@ public:
                      std::uint8_t* data, std::uint32_t length);
 
     const std::vector<SimDeviceKind>& devices() const { return devices_; }
+    // The instance part of the devices' paths: another instance is another machine's camera
+    // (tests running side by side each emulate a camera of their own).
+    void setInstance(std::string instance) { instance_ = std::move(instance); }
+    const std::string& instance() const { return instance_; }
     PlatformFaults& faults() { return faults_; }
     // S_OK, or S_FALSE when the options ask this call to answer so.
     HResult okFor(ComCall call) const {
@@ -89,6 +93,7 @@ private:
     std::shared_ptr<EmulatedCamera> camera_;
     PlatformFaults faults_;
     Stats stats_;
+    std::string instance_ = "2a41c3";
 };
 
 inline constexpr std::uint32_t kFilterControl = 0xFFFFFFFF;  // a control of the whole filter

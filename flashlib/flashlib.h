@@ -103,6 +103,8 @@ void CamFlashReadId(std::uint8_t opcode, std::uint8_t dummyCount, std::uint8_t d
 std::uint8_t CamFlashLookup();
 std::uint8_t CamFlashDetect();
 int CamFlashType(int slot);
+// The flash's status register through the port (RDSR); changes nothing.
+std::uint8_t CamFlashReadStatus(int slot, std::uint8_t* status);
 
 // Erase and write protection.
 std::uint8_t CamFlashErase(int slot);

@@ -138,6 +138,27 @@ std::uint8_t CamFlashDetect() {
     return type;
 }
 
+std::uint8_t CamFlashReadStatus(int slot, std::uint8_t* status) {
+    if (libraryState().slots[slot].open == 0) {
+        return 0;
+    }
+    sf::portOn(slot);
+    sf::select(slot);
+    sf::send(slot, sf::opcode::rdsr);
+    // The receive by hand, so that a failed read is seen.
+    std::uint8_t value = 0;
+    bool ok =
+        CamRegWrite(slot, reg::portReceive, 0) != 0 && CamRegWrite(slot, reg::portStart, 2) != 0;
+    CamSfWaitReady(slot);
+    ok = ok && CamRegRead(slot, reg::portReceive, &value) != 0;
+    sf::deselect(slot);
+    sf::portOff(slot);
+    if (ok) {
+        *status = value;
+    }
+    return ok ? 1 : 0;
+}
+
 int CamFlashType(int slot) {
     LibraryState& state = libraryState();
     if (state.slots[slot].open == 0) {

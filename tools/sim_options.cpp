@@ -149,6 +149,9 @@ void addEmulationOptions(CLI::App& app, SimOptions& options, EmulationOptionText
               "each request takes N microseconds");
     addNumber(app, "--port-ready-polls", options.camera.strict.portReadyPolls, 1000,
               "polls of the serial-flash port before it reads ready (default 0)");
+    app.add_option("--flash-file", text.flashFile,
+                   "the flash contents at power-up from FILE (65536 bytes) instead of the firmware "
+                   "the options build");
     app.add_flag("--lenient", text.lenient,
                  "a camera that forgives request-frame, payload, port and busy-flash mistakes");
 }
@@ -199,6 +202,23 @@ std::optional<int> finishEmulationOptions(const EmulationOptionText& text, SimOp
     current.blockHigh = options.camera.blockHigh;
     current.seed = kCurrentFirmwareSeed;
     options.camera.firmware = camsim::makeFirmwareImage(current);
+    if (text.flashFile) {
+        std::FILE* f = std::fopen(text.flashFile->c_str(), "rb");
+        camsim::FlashImage contents{};
+        char extra = 0;
+        const bool ok = f != nullptr &&
+                        std::fread(contents.data(), 1, contents.size(), f) == contents.size() &&
+                        std::fread(&extra, 1, 1, f) == 0;
+        if (f != nullptr) {
+            std::fclose(f);
+        }
+        if (!ok) {
+            std::fprintf(stderr, "--flash-file: %s is not a readable file of 65536 bytes\n",
+                         text.flashFile->c_str());
+            return 2;
+        }
+        options.camera.firmware = contents;
+    }
     return std::nullopt;
 }
 

@@ -38,6 +38,7 @@ struct EmulationOptionText {
     std::string devices = "camera";
     std::vector<std::string> faults;
     bool lenient = false;
+    std::optional<std::string> flashFile;
 };
 
 // The emulated camera's, the machine's and the faults' options, added to a command line (shared

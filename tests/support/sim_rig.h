@@ -2,6 +2,13 @@
 // property request, and the process-wide transport and library state reset around each test.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +51,8 @@ struct SimRig {
         XuResetState();
         CamResetState();
         CamSetSleep([this](unsigned ms) { sleptMs += ms; });
+        // Test programs run side by side: each emulates a camera of its own.
+        platform.setInstance("t" + std::to_string(::getpid()));
         XuSetPlatform(traceRequests ? traced.get() : &platform);
     }
     ~SimRig() {
