@@ -47,8 +47,10 @@ Session::~Session() {
 bool Session::start(Output& out) {
     if (options_.emulated) {
         camera_ = std::make_shared<camsim::EmulatedCamera>(options_.sim.camera);
-        system_ = std::make_unique<camsim::SimPlatform>(options_.sim.devices, camera_,
-                                                        options_.sim.platformFaults);
+        auto platform = std::make_unique<camsim::SimPlatform>(options_.sim.devices, camera_,
+                                                              options_.sim.platformFaults);
+        platform->setInstance(options_.sim.instance);
+        system_ = std::move(platform);
     } else {
         system_ = makeSystemPlatform();
     }

@@ -26,6 +26,7 @@ struct SimOptions {
     double timeScale = 1.0;
     std::optional<std::string> traceFile;
     std::optional<std::string> dumpFlashFile;
+    std::string instance = "2a41c3";  // the device paths' instance part
 };
 
 // The text of the emulated camera's options until they are checked.

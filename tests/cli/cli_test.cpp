@@ -42,6 +42,8 @@ GlobalOptions emulated(std::vector<std::string> args = {}) {
         argv.push_back(a.c_str());
     }
     EXPECT_FALSE(sim::parseSimOptions(static_cast<int>(argv.size()), argv.data(), g.sim));
+    // Test programs run side by side: each emulates a camera of its own.
+    g.sim.instance = "t" + std::to_string(::getpid());
     return g;
 }
 
