@@ -1,6 +1,7 @@
 # The front door. Each target installs what the machine lacks, configures, builds and runs.
 RELEASE := build/release
 SIM := $(RELEASE)/tools/brivane-sim
+CTL := $(RELEASE)/cli/brivanectl
 
 .PHONY: all deps check demo bench format clean
 
@@ -18,13 +19,15 @@ check: deps
 	cmake --workflow --preset check-win64
 
 # The updater run against the emulated camera, at a realistic pace: in the Qt dialog when a
-# display is available, in the terminal otherwise.
+# display is available; otherwise brivanectl's update with its progress bar in the terminal
+# (its backup goes to the build folder).
 demo: deps
 	cmake --preset release >/dev/null
-	cmake --build --preset release --target brivane-sim
+	cmake --build --preset release --target brivane-sim brivanectl
 	$(SIM) --write-images $(RELEASE)/tools >/dev/null
 	@if [ -n "$${DISPLAY}$${WAYLAND_DISPLAY}" ]; then $(SIM) --gui --latency-us 300; \
-	else $(SIM) --headless --latency-us 300; fi
+	else XDG_DATA_HOME=$(RELEASE)/demo-data $(CTL) --emulated --latency-us 300 update \
+	    --image-dir $(RELEASE)/tools; fi
 
 # Benchmarks (never part of make check, which only builds them). Tables go to the terminal and
 # to $(RELEASE)/bench-report.txt; a figure it could not take fails the target.

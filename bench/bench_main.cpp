@@ -15,6 +15,7 @@
 #include "app/messages.h"
 #include "bench/bench_rig.h"
 #include "bench/request_counts.h"
+#include "bench/time_left.h"
 #include "transport/xu.h"
 
 namespace brivane::bench {
@@ -236,6 +237,26 @@ int main(int argc, char** argv) {
             line, sizeof line, "  at %5.3f ms per transfer: %6.1f s%s\n", perTransferMs, seconds,
             perTransferMs == 1.0 ? (wallGoal ? "  (goal <= 30 s: met)" : "  (goal <= 30 s: MISSED)")
                                  : "");
+        add();
+    }
+
+    // brivanectl's time left, at a realistic request latency.
+    constexpr std::uint32_t kLatencyUs = 125;
+    const TimeLeftFigure timeLeft = measureTimeLeft(kLatencyUs);
+    bool timeLeftGoal = false;
+    if (timeLeft.samples == 0) {
+        missing += " time left;";
+        std::snprintf(line, sizeof line, "\nTime left shown by brivanectl update: NOT MEASURED\n");
+        add();
+    } else {
+        timeLeftGoal = timeLeft.worstError <= 0.10;
+        std::snprintf(line, sizeof line,
+                      "\nTime left shown by brivanectl update (emulated camera, %u us per request, "
+                      "%.1f s run)\n  from a quarter to 95 %% done, %llu samples: worst error "
+                      "%.1f %%, mean %.1f %%  (goal <= 10 %%: %s)\n",
+                      kLatencyUs, timeLeft.seconds,
+                      static_cast<unsigned long long>(timeLeft.samples), timeLeft.worstError * 100,
+                      timeLeft.meanError * 100, timeLeftGoal ? "met" : "MISSED");
         add();
     }
 

@@ -67,11 +67,16 @@ std::vector<ProgressTracker::Phase> planFrom(std::size_t first, bool backup) {
 
 class StepProgress : public StepObserver {
 public:
-    StepProgress(Session& session, bool backup, std::FILE* out)
-        : session_(session), backup_(backup), printer_(out, isatty(fileno(out)) != 0) {
-        session_.onRequest([this] {
+    StepProgress(Session& session, bool backup, const WriteOptions& options)
+        : session_(session),
+          backup_(backup),
+          printer_(options.progressOut, isatty(fileno(options.progressOut)) != 0) {
+        session_.onRequest([this, sample = options.progressSample] {
             tracker_.update(session_.requests(), ProgressTracker::Clock::now());
             printer_.show(tracker_);
+            if (sample) {
+                sample(tracker_.fraction(), tracker_.secondsLeft());
+            }
         });
     }
     ~StepProgress() override { session_.onRequest(nullptr); }
@@ -133,7 +138,7 @@ int writeFirmware(Session& session, Output& out, const WriteOptions& options,
     const bool backup = !options.noBackup;
     std::optional<StepProgress> progress;
     if (options.progress) {
-        progress.emplace(session, backup, options.progressOut);
+        progress.emplace(session, backup, options);
     }
     StepObserver* observer = progress ? &*progress : nullptr;
     const auto steps = updateSteps();

@@ -2,6 +2,7 @@
 // the program's exit status.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,8 @@ struct WriteOptions {
     bool force = false;
     bool progress = true;
     std::FILE* progressOut = stderr;  // where the progress goes: a bar on a terminal, else lines
+    // Called after each request with the fraction done and the time left, when known.
+    std::function<void(double fraction, std::optional<double> secondsLeft)> progressSample;
 };
 
 int runList(Session& session, Output& out);

@@ -43,7 +43,14 @@ void ProgressTracker::update(std::uint64_t requests, Clock::time_point now) {
     now_ = now;
     if (index_) {
         // A phase never counts more than planned until it ends.
-        done_[*index_] = std::min(requests - phaseStartRequests_, phases_[*index_].planned);
+        const std::uint64_t made = requests - phaseStartRequests_;
+        done_[*index_] = std::min(made, phases_[*index_].planned);
+        // The rate of the phase under way once it has made enough requests to measure it;
+        // until then the last one measured.
+        const double seconds = std::chrono::duration<double>(now - phaseStart_).count();
+        if (made >= kRateRequests && seconds > 0) {
+            rate_ = static_cast<double>(made) / seconds;
+        }
     }
 }
 
@@ -66,15 +73,10 @@ double ProgressTracker::fraction() const {
 }
 
 std::optional<double> ProgressTracker::secondsLeft() const {
-    if (!index_) {
+    if (rate_ <= 0) {
         return std::nullopt;
     }
-    const std::uint64_t made = requestsNow_ - phaseStartRequests_;
-    const double seconds = std::chrono::duration<double>(now_ - phaseStart_).count();
-    if (made < 64 || seconds <= 0) {
-        return std::nullopt;
-    }
-    const double rate = static_cast<double>(made) / seconds;
+    const double rate = rate_;
     std::uint64_t left = 0;
     for (std::size_t i = 0; i < phases_.size(); ++i) {
         left += phases_[i].planned - std::min(done_[i], phases_[i].planned);

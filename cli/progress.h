@@ -48,6 +48,8 @@ private:
     Clock::time_point phaseStart_{};
     Clock::time_point now_{};
     mutable double shownFraction_ = 0;
+    double rate_ = 0;  // requests per second, last measured
+    static constexpr std::uint64_t kRateRequests = 256;
     bool finished_ = false;
 };
 

@@ -18,6 +18,7 @@
 #include "app/update_app.h"
 #include "camsim/sim_platform.h"
 #include "flashlib/flashlib.h"
+#include "tools/replay_platform.h"
 #include "tools/sim_options.h"
 #include "transport/trace.h"
 
@@ -108,16 +109,26 @@ int main(int argc, char** argv) {
 
     auto camera = std::make_shared<camsim::EmulatedCamera>(options.camera);
     camsim::SimPlatform platform(options.devices, camera, options.platformFaults);
+    std::unique_ptr<sim::ReplayPlatform> replay;
+    if (options.replayFile) {
+        std::vector<TraceRecord> records;
+        std::string error;
+        if (!sim::readTrace(*options.replayFile, records, error)) {
+            std::fprintf(stderr, "--replay: %s\n", error.c_str());
+            return 2;
+        }
+        replay = std::make_unique<sim::ReplayPlatform>(std::move(records));
+    }
     std::unique_ptr<JsonLinesTraceSink> traceSink;
     std::unique_ptr<KsPlatform> traced;
-    KsPlatform* active = &platform;
+    KsPlatform* active = replay ? static_cast<KsPlatform*>(replay.get()) : &platform;
     if (options.traceFile) {
         traceSink = std::make_unique<JsonLinesTraceSink>(*options.traceFile);
         if (!traceSink->isOpen()) {
             std::fprintf(stderr, "--trace: cannot write %s\n", options.traceFile->c_str());
             return 2;
         }
-        traced = makeTracingPlatform(platform, *traceSink);
+        traced = makeTracingPlatform(*active, *traceSink);
         active = traced.get();
     }
     XuSetPlatform(active);
@@ -165,6 +176,13 @@ int main(int argc, char** argv) {
 
     if (options.dumpFlashFile && !writeFile(*options.dumpFlashFile, camera->flash().memory())) {
         std::fprintf(stderr, "--dump-flash: cannot write %s\n", options.dumpFlashFile->c_str());
+    }
+    if (replay) {
+        std::printf("replayed %zu of %zu recorded requests\n", replay->answered(), replay->total());
+        if (replay->divergence()) {
+            std::fprintf(stderr, "--replay: %s\n", replay->divergence()->c_str());
+        }
+        return !replay->divergence() && replay->answered() == replay->total() ? 0 : 1;
     }
     return result == text::success ? 0 : 1;
 }

@@ -246,6 +246,9 @@ std::optional<int> parseSimOptions(int argc, const char* const* argv, SimOptions
         ->check(CLI::Range(0.0, 100.0));
     app.add_option("--trace", options.traceFile, "write the request trace to FILE");
     app.add_option("--dump-flash", options.dumpFlashFile, "write the flash after the run to FILE");
+    app.add_option("--replay", options.replayFile,
+                   "answer the run from a recorded trace instead of the emulated camera; exit 0 "
+                   "only when the run makes exactly the recorded requests");
 
     try {
         app.parse(argc, argv);

@@ -25,6 +25,7 @@ struct SimOptions {
     std::optional<std::string> writeImagesDir;
     double timeScale = 1.0;
     std::optional<std::string> traceFile;
+    std::optional<std::string> replayFile;
     std::optional<std::string> dumpFlashFile;
     std::string instance = "2a41c3";  // the device paths' instance part
 };

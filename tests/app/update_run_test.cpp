@@ -8,6 +8,7 @@
 #endif
 
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "app/app_rig.h"
@@ -209,16 +210,24 @@ TEST(Outcomes, ACameraHeldByAnotherRunIsRefusedUntouched) {
     const std::string path = CamDevicePath();
     CamClose();
     ASSERT_FALSE(path.empty());
-    CameraHold other;
-    // On another thread, as another process would hold it (a Windows mutex is re-entrant).
-    std::thread([&] { ASSERT_TRUE(other.acquire(path)); }).join();
+    // Held on another thread for as long as the other run lasts, as another process would
+    // hold it (a Windows mutex is re-entrant, and abandoned when its thread ends).
+    std::promise<bool> held;
+    std::promise<void> done;
+    std::thread other([&] {
+        CameraHold hold;
+        held.set_value(hold.acquire(path));
+        done.get_future().wait();
+    });
+    EXPECT_TRUE(held.get_future().get());
     const std::uint64_t before = r.rig.platform.stats().propertyRequests;
     EXPECT_EQ(r.run(), text::deviceInUse);
     EXPECT_EQ(r.flash(), cameraFor({}).firmware);
     EXPECT_EQ(r.rig.platform.stats().uninitializeCalls, 2);
     const std::uint64_t refusedRun = r.rig.platform.stats().propertyRequests - before;
 
-    std::thread([&] { other.release(); }).join();
+    done.set_value();
+    other.join();
     EXPECT_EQ(r.run(), text::success);
     // The refused run made no request past the camera search.
     EXPECT_EQ(refusedRun, before);

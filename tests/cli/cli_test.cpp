@@ -43,7 +43,9 @@ GlobalOptions emulated(std::vector<std::string> args = {}) {
     }
     EXPECT_FALSE(sim::parseSimOptions(static_cast<int>(argv.size()), argv.data(), g.sim));
     // Test programs run side by side: each emulates a camera of its own.
-    g.sim.instance = "t" + std::to_string(::getpid());
+    char instance[24];
+    std::snprintf(instance, sizeof instance, "t%d", static_cast<int>(::getpid()));
+    g.sim.instance = instance;
     return g;
 }
 

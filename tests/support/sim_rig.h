@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,7 +53,9 @@ struct SimRig {
         CamResetState();
         CamSetSleep([this](unsigned ms) { sleptMs += ms; });
         // Test programs run side by side: each emulates a camera of its own.
-        platform.setInstance("t" + std::to_string(::getpid()));
+        char instance[24];
+        std::snprintf(instance, sizeof instance, "t%d", static_cast<int>(::getpid()));
+        platform.setInstance(instance);
         XuSetPlatform(traceRequests ? traced.get() : &platform);
     }
     ~SimRig() {

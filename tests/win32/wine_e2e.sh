@@ -4,7 +4,7 @@
 # window_probe.exe: the status box, the message box, the hint, the About box and the automatic
 # close. Each step that fails is named; every wait is bounded.
 set -u
-brivane="$1" sim="$2" probe="$3" shots="$4" fake_camera="$5"
+brivane="$1" sim="$2" probe="$3" shots="$4" fake_camera="$5" ctl="$6"
 mkdir -p "$shots"
 root=$(dirname "$(realpath "$shots")")
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
@@ -96,7 +96,32 @@ cp "$brivane" "$work/app/brivane.exe"
 "$wine" "$sim" --write-images "$(winpath "$work/app")" >/dev/null 2>&1
 register_camera
 run "brivane.exe with the emulated camera" "Update FW success !!" "" "$work/app/brivane.exe"
+
+# brivanectl.exe through the same DirectShow and kernel-streaming path: list, update, verify.
+ctl_run() {  # name, wanted status, options...
+    local name="$1" want="$2" status=0
+    shift 2
+    echo "== brivanectl.exe $name"
+    timeout 300 "$wine" "$ctl" "$@" >"$work/ctl.out" 2>"$work/ctl.err" || status=$?
+    if [[ $status -ne $want ]]; then
+        echo "FAIL: brivanectl.exe $name: status $status, wanted $want"
+        sed 's/^/    /' "$work/ctl.out" "$work/ctl.err" | tail -8
+        failures=$((failures + 1))
+    fi
+}
+ctl_run "list" 0 --json list
+grep -q '"camera": true' "$work/ctl.out" || { echo "FAIL: list shows no camera"; failures=$((failures + 1)); }
+ctl_run "update" 0 update --no-progress --image-dir "$(winpath "$work/app")" \
+    --backup "$(winpath "$work")\\before.bin"
+[[ "$(tail -n 1 "$work/ctl.out" | tr -d '\r')" == "Update FW success !!" ]] ||
+    { echo "FAIL: update: $(tail -n 1 "$work/ctl.out")"; failures=$((failures + 1)); }
+[[ $(stat -c %s "$work/before.bin" 2>/dev/null) == 65536 && -s "$work/before.bin.json" ]] ||
+    { echo "FAIL: update took no backup"; failures=$((failures + 1)); }
+# Each process gets a fresh emulated camera: its flash is the one backed up above.
+ctl_run "verify" 0 verify "$(winpath "$work")\\before.bin"
 unregister_camera
+ctl_run "--emulated update" 0 --emulated update --no-progress --image-dir "$(winpath "$work")" \
+    --backup "$(winpath "$work")\\emulated.bin"
 
 for bmp in "$shots"/*.bmp; do
     [[ -f "$bmp" ]] && command -v convert >/dev/null && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
