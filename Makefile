@@ -3,7 +3,7 @@ RELEASE := build/release
 SIM := $(RELEASE)/tools/brivane-sim
 CTL := $(RELEASE)/cli/brivanectl
 
-.PHONY: all deps check demo bench format clean
+.PHONY: all deps check demo bench package format clean
 
 all: check
 
@@ -17,6 +17,21 @@ check: deps
 	cmake --workflow --preset check
 	cmake --workflow --preset check-tsan
 	cmake --workflow --preset check-win64
+	$(MAKE) --no-print-directory package
+	version=$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(RELEASE)/CMakeCache.txt); \
+	BRIVANE_WINEPREFIX=$(CURDIR)/build/win64/wineprefix bash tests/packaging/package_test.sh \
+	    $(RELEASE)/packages/brivane_$${version}_amd64.deb \
+	    build/win64/packages/brivane-$${version}-win64.zip $$version scripts/wine-run
+
+# The packages a user installs: build/release/packages/brivane_VERSION_amd64.deb and
+# build/win64/packages/brivane-VERSION-win64.zip.
+package: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	cd $(RELEASE) && cpack
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64
+	cd build/win64 && cpack
 
 # The updater run against the emulated camera, at a realistic pace: in the Qt dialog when a
 # display is available; otherwise brivanectl's update with its progress bar in the terminal

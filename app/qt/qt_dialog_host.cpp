@@ -1,5 +1,7 @@
 #include "app/qt/qt_dialog_host.h"
 
+#include "brivane_version.h"
+
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -128,7 +130,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setGeometry(du.x(11), du.y(17), std::max(du.x(20), 32), std::max(du.y(20), 32));
-    auto* version = new QLabel("Brivane Version 1.0", this);
+    auto* version = new QLabel(kAboutVersionText, this);
     version->setTextFormat(Qt::PlainText);
     version->setGeometry(du.x(40), du.y(10), du.x(119), du.y(8));
     auto* second = new QLabel("Camera firmware updater", this);

@@ -4,7 +4,7 @@
 # standard error is not a terminal, the backup's sidecar checked with sha256sum, and an update
 # whose requests are recorded.
 set -u
-ctl="$1" sim="$2"
+ctl="$1" sim="$2" version="$3"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_DATA_HOME="$work/data" BRIVANE_LOCK_DIR="$work"
@@ -33,7 +33,9 @@ emu=(--emulated)
 expect_status "help" 0 "$ctl" --help
 grep -q "Exit status: 0 done" "$work/out" || fail "help names no exit statuses"
 expect_status "version" 0 "$ctl" --version
-[[ "$(cat "$work/out")" =~ ^brivanectl\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "version: $(cat "$work/out")"
+[[ "$(cat "$work/out")" == "brivanectl $version" ]] || fail "version: $(cat "$work/out")"
+"$sim" --version >"$work/out"
+[[ "$(cat "$work/out")" == "brivane-sim $version" ]] || fail "brivane-sim version: $(cat "$work/out")"
 expect_status "no command" 2 "$ctl"
 expect_status "unknown option" 2 "$ctl" --bogus list
 expect_status "camera option without --emulated" 2 "$ctl" --chip 2 list

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/res/resource.h"
+#include "brivane_version.h"
 
 namespace brivane::testing {
 namespace {
@@ -188,6 +189,9 @@ TEST(Resources, AboutBoxIsThePlainTemplate100) {
     EXPECT_EQ((std::vector<short>{items[0].x, items[0].y, items[0].cx, items[0].cy}),
               (std::vector<short>{11, 17, 20, 20}));
     EXPECT_EQ(items[1].title, L"Brivane Version 1.0");
+    // Taken from the project's one version number.
+    const std::string about = kAboutVersionText;
+    EXPECT_EQ(items[1].title, std::wstring(about.begin(), about.end()));
     EXPECT_EQ(items[1].style, kChildVisible | WS_GROUP | SS_NOPREFIX | SS_LEFT);
     EXPECT_EQ((std::vector<short>{items[1].x, items[1].y, items[1].cx, items[1].cy}),
               (std::vector<short>{40, 10, 119, 8}));
@@ -256,6 +260,10 @@ TEST(Resources, VersionResource) {
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00010000u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwProductVersionLS, 0x00010000u);
+    // The same as the project's version number, with a fourth part of 0.
+    EXPECT_EQ(fixed->dwFileVersionMS,
+              static_cast<DWORD>(BRIVANE_VERSION_MAJOR << 16 | BRIVANE_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(BRIVANE_VERSION_PATCH << 16));
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     struct Value {
