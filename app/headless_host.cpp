@@ -1,5 +1,8 @@
 #include "app/headless_host.h"
 
+#include "app/scaled_clock.h"
+#include "app/update_dialog.h"
+
 #include "app/messages.h"
 
 namespace brivane {
@@ -111,6 +114,24 @@ std::string HeadlessHost::itemText(int id) const {
 bool HeadlessHost::enabled() const {
     std::lock_guard lock(mutex_);
     return enabled_;
+}
+
+std::string HeadlessHost::resultMessage() const {
+    std::string result;
+    for (const HostCall& call : calls()) {
+        if (call.kind == HostCall::Kind::messageBox) {
+            result = call.text;
+        }
+    }
+    return result;
+}
+
+std::string runUpdateHeadless(const std::string& imageDirectory) {
+    HeadlessHost host(imageDirectory, nullptr, false);
+    ScaledClock clock(0);
+    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
+    UpdateWorker(dialog);
+    return host.resultMessage();
 }
 
 }  // namespace brivane

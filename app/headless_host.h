@@ -38,6 +38,8 @@ public:
     bool userClose();
 
     std::vector<HostCall> calls() const;
+    // The message of the run's message box; "" when there was none.
+    std::string resultMessage() const;
     std::string itemText(int id) const;
     bool enabled() const;
 
@@ -58,5 +60,9 @@ private:
     std::string lastPrinted_;
     std::chrono::steady_clock::time_point lastPrintedAt_{};
 };
+
+// Runs the update worker alone on the calling thread, with no window, no animation and no
+// waits, the images looked up in `imageDirectory`; the result message.
+std::string runUpdateHeadless(const std::string& imageDirectory);
 
 }  // namespace brivane

@@ -12,25 +12,15 @@
 namespace brivane::bench {
 
 camsim::CameraConfig cameraFor(const Scenario& s) {
-    camsim::CameraConfig c;
-    c.chipRow = s.row;
-    c.flash = s.part;
+    camsim::CameraConfig c = camsim::shippedCamera(s.row, s.part, s.config);
     if (s.chunkRegister != 0) {
         c.chunkRegister = s.chunkRegister;
     }
-    camsim::FirmwareLayout layout;
-    layout.chipRow = s.row;
-    layout.configByte = s.config;
-    c.firmware = camsim::makeFirmwareImage(layout);
     return c;
 }
 
 camsim::FlashImage imageFor(const Scenario& s) {
-    camsim::FirmwareLayout layout;
-    layout.chipRow = s.row;
-    layout.configByte = s.config;
-    layout.seed = 2;
-    return camsim::makeFirmwareImage(layout);
+    return camsim::updateImage(s.row, camsim::kFirstProductId, s.config);
 }
 
 BenchRig::BenchRig(const Scenario& s)
@@ -67,17 +57,7 @@ std::string writeImages(const Scenario& s) {
 }
 
 std::string runWorker(const std::string& imageDirectory) {
-    HeadlessHost host(imageDirectory, nullptr, false);
-    ScaledClock clock(0);
-    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
-    UpdateWorker(dialog);
-    std::string result;
-    for (const HostCall& call : host.calls()) {
-        if (call.kind == HostCall::Kind::messageBox) {
-            result = call.text;
-        }
-    }
-    return result;
+    return runUpdateHeadless(imageDirectory);
 }
 
 }  // namespace brivane::bench

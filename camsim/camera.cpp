@@ -33,6 +33,20 @@ constexpr int kControllerBusyPolls = 200;
 
 }  // namespace
 
+CameraConfig shippedCamera(int chipRow, FlashPart flash, std::uint8_t configByte,
+                           const FirmwareId& id) {
+    CameraConfig c;
+    c.chipRow = chipRow;
+    c.flash = flash;
+    FirmwareLayout layout;
+    layout.chipRow = chipRow;
+    layout.id = id;
+    layout.configByte = configByte;
+    layout.blockHigh = c.blockHigh;
+    c.firmware = makeFirmwareImage(layout);
+    return c;
+}
+
 EmulatedCamera::EmulatedCamera(const CameraConfig& config)
     : config_(config), readCounts_(config.faults.corruptReads.size(), 0) {
     const CameraChip& chip = cameraChip(config.chipRow);

@@ -58,6 +58,11 @@ struct CameraConfig {
     Strictness strict;
 };
 
+// A camera as it ships: the chip row, the flash part, and firmware (seed 1) with this id and
+// configuration byte.
+CameraConfig shippedCamera(int chipRow = 18, FlashPart flash = FlashPart::mx25l512,
+                           std::uint8_t configByte = 0x51, const FirmwareId& id = kFirstProductId);
+
 class EmulatedCamera {
 public:
     explicit EmulatedCamera(const CameraConfig& config);

@@ -26,6 +26,17 @@ FlashImage makeFirmwareImage(const FirmwareLayout& layout) {
     return image;
 }
 
+FlashImage updateImage(int chipRow, const FirmwareId& id, std::uint8_t configByte,
+                       std::uint8_t blockHigh) {
+    FirmwareLayout layout;
+    layout.chipRow = chipRow;
+    layout.id = id;
+    layout.configByte = configByte;
+    layout.blockHigh = blockHigh;
+    layout.seed = id == kFirstProductId ? 2 : 3;
+    return makeFirmwareImage(layout);
+}
+
 std::string imageFileName(const FirmwareId& id) {
     char name[32];
     std::snprintf(name, sizeof name, "CAMERA_%02X%02X%02X%02X.bin", id[0], id[1], id[2], id[3]);

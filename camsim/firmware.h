@@ -28,6 +28,11 @@ struct FirmwareLayout {
 
 FlashImage makeFirmwareImage(const FirmwareLayout& layout);
 
+// The image an update writes for a product id: another firmware body than the camera carries
+// (seed 2 for the first id, 3 for the second), with the same layout.
+FlashImage updateImage(int chipRow, const FirmwareId& id, std::uint8_t configByte,
+                       std::uint8_t blockHigh = 0xC0);
+
 // "CAMERA_2E7B91D4.bin" and the like.
 std::string imageFileName(const FirmwareId& id);
 

@@ -256,42 +256,48 @@ int writeFirmware(Session& session, Output& out, const WriteOptions& options,
                   failedStep);
 }
 
+void refuse(Output& out, const std::string& why) {
+    out.error(why + "; nothing on the camera was changed");
+    out.data()["error"] = why;
+}
+
+// The image or backup a command was given, checked before anything on the camera changes.
+bool readImageArgument(Output& out, const std::string& path, std::vector<std::uint8_t>& image) {
+    std::string error;
+    if (!readFlashFile(path, image, error)) {
+        refuse(out, error);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int runUpdate(Session& session, Output& out, const WriteOptions& options) {
-    std::optional<std::vector<std::uint8_t>> given;
-    if (options.image) {
-        std::vector<std::uint8_t> image;
-        std::string error;
-        if (!readFlashFile(*options.image, image, error)) {
-            out.error(error + "; nothing on the camera was changed");
-            out.data()["error"] = error;
+    if (!options.image) {
+        return writeFirmware(session, out, options, std::nullopt);
+    }
+    std::vector<std::uint8_t> image;
+    if (!readImageArgument(out, *options.image, image)) {
+        return kExitUsage;
+    }
+    if (!imageIdSupported(image)) {
+        if (!options.force) {
+            refuse(out, *options.image +
+                            ": its id bytes at 0xC006 name no supported image; --force writes "
+                            "it all the same");
             return kExitUsage;
         }
-        if (!imageIdSupported(image)) {
-            if (!options.force) {
-                const std::string why = *options.image +
-                                        ": its id bytes at 0xC006 name no supported image; "
-                                        "--force writes it all the same";
-                out.error(why);
-                out.data()["error"] = why;
-                return kExitUsage;
-            }
-            out.warn(*options.image +
-                     ": its id bytes name no supported image; writing it as "
-                     "--force asks");
-        }
-        given = std::move(image);
+        out.warn(*options.image +
+                 ": its id bytes name no supported image; writing it as --force "
+                 "asks");
     }
-    return writeFirmware(session, out, options, std::move(given));
+    return writeFirmware(session, out, options, std::move(image));
 }
 
 int runRestore(Session& session, Output& out, const WriteOptions& options) {
     std::vector<std::uint8_t> image;
-    std::string error;
-    if (!readFlashFile(*options.image, image, error)) {
-        out.error(error + "; nothing on the camera was changed");
-        out.data()["error"] = error;
+    if (!readImageArgument(out, *options.image, image)) {
         return kExitUsage;
     }
     return writeFirmware(session, out, options, std::move(image));

@@ -110,7 +110,7 @@ void ProgressPrinter::show(const ProgressTracker& tracker, bool force) {
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.resize(kWidth, '.');
     char left[32] = "";
-    if (const auto s = tracker.secondsLeft()) {
+    if (const auto s = tracker.secondsLeft(); s && f < 1.0) {
         const int total = static_cast<int>(std::lround(*s));
         std::snprintf(left, sizeof left, "  %d:%02d left", total / 60, total % 60);
     }

@@ -165,11 +165,7 @@ int main(int argc, char** argv) {
         HeadlessHost host(directory, stdout, isatty(STDOUT_FILENO) != 0);
         UpdateApp app(host, clock);
         app.InitInstance();
-        for (const HostCall& call : host.calls()) {
-            if (call.kind == HostCall::Kind::messageBox) {
-                result = call.text;
-            }
-        }
+        result = host.resultMessage();
     }
     XuSetPlatform(nullptr);
     CamSetSleep(nullptr);

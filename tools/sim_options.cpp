@@ -101,13 +101,8 @@ bool applyFault(const std::string& fault, camsim::CameraFaults& camera,
 }
 
 camsim::FlashImage demoImage(const SimOptions& options, const camsim::FirmwareId& id) {
-    camsim::FirmwareLayout layout;
-    layout.chipRow = options.camera.chipRow;
-    layout.id = id;
-    layout.configByte = options.configByte;
-    layout.blockHigh = options.camera.blockHigh;
-    layout.seed = id == camsim::kFirstProductId ? 2 : 3;
-    return camsim::makeFirmwareImage(layout);
+    return camsim::updateImage(options.camera.chipRow, id, options.configByte,
+                               options.camera.blockHigh);
 }
 
 void addEmulationOptions(CLI::App& app, SimOptions& options, EmulationOptionText& text) {

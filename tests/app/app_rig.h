@@ -14,12 +14,7 @@
 namespace brivane::testing {
 
 inline camsim::FlashImage imageFor(int row, const camsim::FirmwareId& id, std::uint8_t config) {
-    camsim::FirmwareLayout layout;
-    layout.chipRow = row;
-    layout.id = id;
-    layout.configByte = config;
-    layout.seed = id == camsim::kFirstProductId ? 2 : 3;
-    return camsim::makeFirmwareImage(layout);
+    return camsim::updateImage(row, id, config);
 }
 
 // A folder holding the two image files for a chip row and configuration byte.
@@ -64,13 +59,7 @@ struct Scenario {
 };
 
 inline camsim::CameraConfig cameraFor(const Scenario& s) {
-    auto config = defaultCamera(s.row, s.part, s.config);
-    camsim::FirmwareLayout layout;
-    layout.chipRow = s.row;
-    layout.id = s.firmwareId;
-    layout.configByte = s.config;
-    config.firmware = camsim::makeFirmwareImage(layout);
-    return config;
+    return camsim::shippedCamera(s.row, s.part, s.config, s.firmwareId);
 }
 
 // Starts the threads as the dialog asks, but holds the worker back until `firstLineShown` says
@@ -95,22 +84,12 @@ inline ThreadStarter animationFirst(std::function<bool()> firstLineShown) {
 
 // The message of the run's message box, "" when there was none.
 inline std::string resultOf(const HeadlessHost& host) {
-    std::string result;
-    for (const HostCall& call : host.calls()) {
-        if (call.kind == HostCall::Kind::messageBox) {
-            result = call.text;
-        }
-    }
-    return result;
+    return host.resultMessage();
 }
 
 // Runs the update worker alone on this thread: no animation, no waits. The result message.
 inline std::string runWorker(const std::string& imageDirectory) {
-    HeadlessHost host(imageDirectory, nullptr, false);
-    ScaledClock clock(0);
-    UpdateDialog dialog(host, clock, [](std::function<void()>, std::thread&) { return false; });
-    UpdateWorker(dialog);
-    return resultOf(host);
+    return runUpdateHeadless(imageDirectory);
 }
 
 }  // namespace brivane::testing

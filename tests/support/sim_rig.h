@@ -30,15 +30,7 @@ namespace brivane::testing {
 inline camsim::CameraConfig defaultCamera(int chipRow = 18,
                                           camsim::FlashPart flash = camsim::FlashPart::mx25l512,
                                           std::uint8_t configByte = 0x51) {
-    camsim::CameraConfig c;
-    c.chipRow = chipRow;
-    c.flash = flash;
-    camsim::FirmwareLayout layout;
-    layout.chipRow = chipRow;
-    layout.configByte = configByte;
-    layout.blockHigh = c.blockHigh;
-    c.firmware = camsim::makeFirmwareImage(layout);
-    return c;
+    return camsim::shippedCamera(chipRow, flash, configByte);
 }
 
 struct SimRig {
