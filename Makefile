@@ -12,7 +12,9 @@ deps:
 
 # Every test: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer, the
 # application core again under ThreadSanitizer, then the Windows build cross-built with
-# mingw-w64, its suites and its end-to-end runs under wine.
+# mingw-w64, its suites and its end-to-end runs under wine; then the packages and their checks,
+# and last the real uvcvideo driver: Debian's kernel booted under QEMU with the emulated camera
+# attached over USB/IP.
 check: deps
 	cmake --workflow --preset check
 	cmake --workflow --preset check-tsan
@@ -22,6 +24,8 @@ check: deps
 	BRIVANE_WINEPREFIX=$(CURDIR)/build/win64/wineprefix bash tests/packaging/package_test.sh \
 	    $(RELEASE)/packages/brivane_$${version}_amd64.deb \
 	    build/win64/packages/brivane-$${version}-win64.zip $$version scripts/wine-run
+	bash tests/kernel/run.sh $(CTL) $(RELEASE)/tools/brivane-usbip \
+	    $(RELEASE)/tests/kernel/uvc_query $(SIM) $(RELEASE)/kernel
 
 # The packages a user installs: build/release/packages/brivane_VERSION_amd64.deb and
 # build/win64/packages/brivane-VERSION-win64.zip.

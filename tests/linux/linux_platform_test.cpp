@@ -213,11 +213,11 @@ TEST(LinuxPlatformErrors, DriverErrorsBecomeFailureCodes) {
         int error;
         HResult code;
     };
-    for (const Case c :
-         {Case{ENOENT, hr::notFound}, Case{ENOBUFS, hr::insufficientBuffer},
-          Case{EINVAL, hr::invalidArg}, Case{EACCES, hr::accessDenied},
-          Case{ENODEV, hr::notConnected}, Case{EPIPE, hr::genFailure}, Case{EIO, hr::genFailure},
-          Case{ETIMEDOUT, hr::genFailure}, Case{EBUSY, hr::genFailure}}) {
+    for (const Case c : {Case{ENOENT, hr::notFound}, Case{ENOBUFS, hr::insufficientBuffer},
+                         Case{EINVAL, hr::invalidArg}, Case{EACCES, hr::accessDenied},
+                         Case{ENODEV, hr::notConnected}, Case{ESHUTDOWN, hr::notConnected},
+                         Case{EPIPE, hr::genFailure}, Case{EIO, hr::genFailure},
+                         Case{ETIMEDOUT, hr::genFailure}, Case{EBUSY, hr::genFailure}}) {
         EXPECT_EQ(hresultFromErrno(c.error), c.code) << c.error;
         EXPECT_LT(hresultFromErrno(c.error), 0);
     }

@@ -75,7 +75,12 @@ public:
         query.size = static_cast<std::uint16_t>(length);
         query.data = data;
         const int r = system_.ioctl(fd_, UVCIOC_CTRL_QUERY, &query);
-        return r == 0 ? hr::ok : hresultFromErrno(-r);
+        if (r != 0) {
+            debugLog("UVCIOC_CTRL_QUERY unit %u selector %u %s: %s", unit.id, p.id,
+                     set ? "SET_CUR" : "GET_CUR", std::strerror(-r));
+            return hresultFromErrno(-r);
+        }
+        return hr::ok;
     }
 
 private:
@@ -276,6 +281,7 @@ HResult hresultFromErrno(int error) {
             return hr::accessDenied;
         case ENODEV:
         case ENXIO:
+        case ESHUTDOWN:  // a request in flight when the camera was pulled out
             return hr::notConnected;
         default:
             // EBUSY, EIO, EPIPE, ETIMEDOUT, EPROTO, EBADRQC, ERANGE: the device refused or
